@@ -1,0 +1,74 @@
+#include "console/answer.hpp"
+#include "files/commands.hpp"
+#include "files/stream.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace textfile {
+
+namespace {
+
+// The text line is copied to the file in pieces of this size as it is read.
+constexpr std::size_t kPieceSize = 64 * 1024;
+
+// Stores the text answer in the file, piece by piece as it arrives, so that a line of any
+// length is kept whole in bounded memory. The file is emptied only when the answer (or
+// the end of input) arrives: a run stopped at the text prompt leaves an existing file as
+// it was. The text ends at the line's first zero byte; the rest of the line is read and
+// dropped. Returns 0 once the text is stored and durable, or the first error number.
+int storeText(std::FILE* file) {
+    std::vector<char> buffer(kPieceSize + 1);
+    Piece piece = readPiece(buffer.data(), buffer.size());
+    if (const int err = emptyFile(file)) {
+        return err;
+    }
+    bool textEnded = false;
+    while (piece.size > 0) {
+        if (!textEnded) {
+            removeNewline(buffer.data(), piece.size);
+            const void* zero = std::memchr(buffer.data(), '\0', piece.size);
+            const std::size_t size =
+                zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - buffer.data())
+                                : piece.size;
+            errno = 0;
+            if (std::fwrite(buffer.data(), 1, size, file) != size) {
+                return errno != 0 ? errno : EIO;
+            }
+            textEnded = zero != nullptr;
+        }
+        if (piece.lineEnd) {
+            break;
+        }
+        piece = readPiece(buffer.data(), buffer.size());
+    }
+    return flushToDisk(file);
+}
+
+} // namespace
+
+void createFile() {
+    const Answer name = askAnswer("Please enter a name for the new file: ");
+    if (name.tooLong) {
+        reportError("Error", ENAMETOOLONG);
+        return;
+    }
+    std::FILE* file = openForCreate(name.text.c_str());
+    if (file == nullptr) {
+        reportError("Error", errno);
+        return;
+    }
+    showPrompt("\nPlease enter the text you would like to be placed in the file: \n");
+    if (const int err = storeText(file)) {
+        // Reported once, as a failed close would be; the text is not confirmed.
+        reportError("\nError", err);
+        std::fclose(file);
+        return;
+    }
+    if (closeFile(file)) {
+        std::fputs("File created sucessfully!\n", stdout);
+    }
+}
+
+} // namespace textfile
