@@ -1,0 +1,125 @@
+# Shared by the end-to-end tests. A test script is run with the program's path; it runs
+# the program in a scratch directory and checks standard output, standard error, the
+# files left behind and the exit status, byte for byte.
+set -u
+
+TEXTFILE=$(realpath "$1")
+SCRATCH=$(mktemp -d)
+cleanup() {
+    chmod -R u+rwx "$SCRATCH" 2>/dev/null
+    rm -rf "$SCRATCH"
+}
+trap cleanup EXIT
+cd "$SCRATCH" || exit 1
+
+# The program's own texts; printf %b escapes.
+ASK_COMMAND='Please enter a command: '
+ASK_NAME='Please enter a name for the new file: '
+ASK_TEXT='\nPlease enter the text you would like to be placed in the file: \n'
+ASK_LOCATION='Please enter the location of the file you would like to open: '
+CREATED='File created sucessfully!\n'
+UNKNOWN='No such command exists. Application will now exit.\n'
+
+passed=0
+failed=0
+case_name=""
+
+# test_case NAME: starts a group of checks.
+test_case() {
+    case_name=$1
+    rm -f in out err expected
+}
+
+pass() { passed=$((passed + 1)); }
+fail() {
+    failed=$((failed + 1))
+    printf 'FAIL: %s: %s\n' "$case_name" "$1"
+}
+
+# input FORMAT: the bytes of FORMAT (printf %b escapes) become the next run's input.
+input() { printf '%b' "$1" >in; }
+
+# run [ARGS...]: runs the program with `in` as standard input; standard output goes to
+# `out`, standard error to `err`, and the exit status to $status.
+run() {
+    "$TEXTFILE" "$@" <in >out 2>err
+    status=$?
+}
+
+# expect_bytes FILE FORMAT: FILE holds exactly the bytes of FORMAT.
+expect_bytes() {
+    printf '%b' "$2" >expected
+    if [ ! -e "$1" ]; then
+        fail "$1 does not exist"
+    elif cmp -s expected "$1"; then
+        pass
+    else
+        fail "$1 differs from what was expected"
+        printf '  expected: '; od -An -c expected | head -5
+        printf '  actual:   '; od -An -c "$1" | head -5
+    fi
+}
+
+expect_out() { expect_bytes out "$1"; }
+expect_err() { expect_bytes err "$1"; }
+expect_status() {
+    if [ "$status" -eq "${1:-0}" ]; then pass; else fail "exit status $status, expected ${1:-0}"; fi
+}
+# expect_run OUT ERR: the usual three checks of a finished run with status 0.
+expect_run() {
+    expect_out "$1"
+    expect_err "$2"
+    expect_status 0
+}
+expect_missing() {
+    if [ -e "$1" ]; then fail "$1 exists but should not"; else pass; fi
+}
+# expect_same FILE1 FILE2: two files hold the same bytes (for data too large for FORMAT).
+expect_same() {
+    if cmp -s "$1" "$2"; then pass; else fail "$2 differs from $1"; fi
+}
+
+# wait_for FILE TEXT: waits up to 20 s until FILE contains TEXT.
+wait_for() {
+    local tries=0
+    until grep -qF -- "$2" "$1" 2>/dev/null; do
+        tries=$((tries + 1))
+        if [ "$tries" -gt 200 ]; then
+            fail "gave up waiting for '$2' in $1"
+            return 1
+        fi
+        sleep 0.1
+    done
+}
+
+# Running as an unprivileged user: root may read and write what others may not, so
+# permission cases run as nobody when the tests run as root. USER_DIR is a directory that
+# user may work in, and USER_TEXTFILE a copy of the program that user may start.
+setup_user_dir() {
+    USER_DIR=$(mktemp -d)
+    chmod 755 "$USER_DIR"
+    cp "$TEXTFILE" "$USER_DIR/textfile"
+    mkdir "$USER_DIR/work"
+    if [ "$(id -u)" -eq 0 ]; then
+        chown nobody:nogroup "$USER_DIR/work"
+    fi
+    USER_TEXTFILE=$USER_DIR/textfile
+    trap 'cleanup; chmod -R u+rwx "$USER_DIR" 2>/dev/null; rm -rf "$USER_DIR"' EXIT
+}
+as_user() {
+    if [ "$(id -u)" -eq 0 ]; then
+        setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$@"
+    else
+        "$@"
+    fi
+}
+# run_as_user: `run`, as the unprivileged user, in USER_DIR/work.
+run_as_user() {
+    (cd "$USER_DIR/work" && as_user "$USER_TEXTFILE") <in >out 2>err
+    status=$?
+}
+
+finish() {
+    echo "$passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+}

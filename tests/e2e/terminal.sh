@@ -1,0 +1,88 @@
+# The dialogue on a real terminal (tmux): prompts are on the screen before the program
+# waits, the screen reads as a conversation, and Ctrl+C at the text prompt keeps a file.
+. "$(dirname "$0")/lib.sh"
+
+command -v tmux >/dev/null || { echo "FAIL: tmux is needed for the terminal tests"; exit 1; }
+export TERM=xterm
+sessions=0
+tmux_() { tmux -S "$SCRATCH/tmux.$sessions" "$@"; }
+trap 'for socket in "$SCRATCH"/tmux.*; do tmux -S "$socket" kill-server 2>/dev/null; done; cleanup' EXIT
+
+# session.sh runs the program and records its exit status in the file `status`. Its trap
+# keeps the shell alive through Ctrl+C; a trapped signal is not inherited as ignored, so
+# Ctrl+C reaches the program as on any terminal.
+cat >session.sh <<EOS
+trap : INT
+'$TEXTFILE'
+echo \$? >status
+sleep 600
+EOS
+
+# start: runs the program in a new terminal.
+start() {
+    rm -f status
+    tmux_ kill-server 2>/dev/null
+    sessions=$((sessions + 1))
+    tmux_ new-session -d -x 120 -y 30 -c "$SCRATCH" "bash session.sh"
+}
+screen() { tmux_ capture-pane -p -S 0 2>/dev/null | sed -e 's/ *$//' -e '/^$/N;/^\n$/D' >screen; }
+# wait_screen TEXT: waits until the screen shows TEXT.
+wait_screen() {
+    local tries=0
+    until screen && grep -qF -- "$1" screen; do
+        tries=$((tries + 1))
+        [ "$tries" -gt 200 ] && { fail "the screen never showed '$1'"; cat screen; return 1; }
+        sleep 0.1
+    done
+}
+type_line() { tmux_ send-keys -l -- "$1" && tmux_ send-keys Enter; }
+wait_status() {
+    local tries=0
+    until [ -s status ]; do
+        tries=$((tries + 1))
+        [ "$tries" -gt 200 ] && { fail "the program did not end"; return 1; }
+        sleep 0.1
+    done
+    status=$(cat status)
+}
+
+test_case "a create session reads as a conversation"
+start
+wait_screen 'Please enter a command:'
+type_line create
+wait_screen 'Please enter a name for the new file:'
+type_line typed.txt
+wait_screen 'placed in the file:'
+type_line 'typed on a terminal'
+wait_status
+expect_status 0
+screen
+head -6 screen >out
+expect_out 'Please enter a command: create\nPlease enter a name for the new file: typed.txt\n\nPlease enter the text you would like to be placed in the file:\ntyped on a terminal\nFile created sucessfully!\n'
+expect_bytes typed.txt 'typed on a terminal'
+
+test_case "an error report follows the line feed printed after the location"
+start
+wait_screen 'Please enter a command:'
+type_line open
+wait_screen 'you would like to open:'
+type_line missing.txt
+wait_status
+screen
+head -4 screen >out
+expect_out 'Please enter a command: open\nPlease enter the location of the file you would like to open: missing.txt\n\nError: No such file or directory\n'
+
+test_case "Ctrl+C at the text prompt leaves an existing file as it was"
+printf 'precious' >kept.txt
+start
+wait_screen 'Please enter a command:'
+type_line create
+wait_screen 'Please enter a name for the new file:'
+type_line kept.txt
+wait_screen 'placed in the file:'
+tmux_ send-keys C-c
+wait_status
+expect_status 130
+expect_bytes kept.txt 'precious'
+
+finish
