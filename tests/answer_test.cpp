@@ -66,13 +66,5 @@ TEST(ReadPiece, SplitsALongLineAndMarksOnlyItsLastPiece) {
     EXPECT_EQ(readPiece(buffer, sizeof buffer, in.get()).size, 0u);
 }
 
-TEST(RemoveNewline, CutsAtTheFirstLineFeedWithinReach) {
-    char line[] = "ab\ncd\n";
-    removeNewline(line, 2);
-    EXPECT_EQ(std::string(line, 6), "ab\ncd\n");
-    removeNewline(line, sizeof line);
-    EXPECT_EQ(std::string(line, 6), std::string("ab\0cd\n", 6));
-}
-
 } // namespace
 } // namespace textfile

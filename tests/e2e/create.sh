@@ -86,28 +86,6 @@ input 'create\n/dev/null\nthrown away\n'
 run
 expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
 
-test_case "a run stopped at the text prompt leaves an existing file as it was"
-printf 'precious' >kept.txt
-rm -f answers && mkfifo answers
-"$TEXTFILE" <answers >out 2>err &
-pid=$!
-exec 3>answers
-printf 'create\nkept.txt\n' >&3
-wait_for out 'placed in the file'
-kill -TERM "$pid"
-wait "$pid"
-exec 3>&-
-expect_bytes kept.txt 'precious'
-"$TEXTFILE" <answers >out 2>err &
-pid=$!
-exec 3>answers
-printf 'create\nnew.txt\n' >&3
-wait_for out 'placed in the file'
-kill -TERM "$pid"
-wait "$pid"
-exec 3>&-
-expect_bytes new.txt ''
-
 test_case "files the user may not write are refused and left alone"
 setup_user_dir
 printf 'read only' >"$USER_DIR/work/readonly.txt"

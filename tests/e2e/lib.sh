@@ -46,20 +46,21 @@ run() {
     status=$?
 }
 
+# expect_same EXPECTED ACTUAL: two files hold the same bytes.
+expect_same() {
+    if cmp -s "$1" "$2"; then
+        pass
+    else
+        fail "$2 differs from what was expected"
+        od -An -c "$1" | head -3 | sed 's/^/  expected: /'
+        od -An -c "$2" 2>&1 | head -3 | sed 's/^/  actual:   /'
+    fi
+}
 # expect_bytes FILE FORMAT: FILE holds exactly the bytes of FORMAT.
 expect_bytes() {
     printf '%b' "$2" >expected
-    if [ ! -e "$1" ]; then
-        fail "$1 does not exist"
-    elif cmp -s expected "$1"; then
-        pass
-    else
-        fail "$1 differs from what was expected"
-        printf '  expected: '; od -An -c expected | head -5
-        printf '  actual:   '; od -An -c "$1" | head -5
-    fi
+    expect_same expected "$1"
 }
-
 expect_out() { expect_bytes out "$1"; }
 expect_err() { expect_bytes err "$1"; }
 expect_status() {
@@ -74,24 +75,6 @@ expect_run() {
 expect_missing() {
     if [ -e "$1" ]; then fail "$1 exists but should not"; else pass; fi
 }
-# expect_same FILE1 FILE2: two files hold the same bytes (for data too large for FORMAT).
-expect_same() {
-    if cmp -s "$1" "$2"; then pass; else fail "$2 differs from $1"; fi
-}
-
-# wait_for FILE TEXT: waits up to 20 s until FILE contains TEXT.
-wait_for() {
-    local tries=0
-    until grep -qF -- "$2" "$1" 2>/dev/null; do
-        tries=$((tries + 1))
-        if [ "$tries" -gt 200 ]; then
-            fail "gave up waiting for '$2' in $1"
-            return 1
-        fi
-        sleep 0.1
-    done
-}
-
 # Running as an unprivileged user: root may read and write what others may not, so
 # permission cases run as nobody when the tests run as root. USER_DIR is a directory that
 # user may work in, and USER_TEXTFILE a copy of the program that user may start.

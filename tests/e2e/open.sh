@@ -32,16 +32,6 @@ input 'open\nlarge.bin\n'
 status=$?
 expect_shown large.bin
 
-test_case "paths are taken as typed, relative to the working directory or absolute"
-mkdir -p 'dir with blanks'
-printf 'inside' >'dir with blanks/ file '
-input 'open\ndir with blanks/ file \n'
-run
-expect_shown 'dir with blanks/ file '
-input "open\n$SCRATCH/one.txt\n"
-run
-expect_shown one.txt
-
 test_case "a file that cannot be opened is reported after the line feed"
 mkdir -p folder
 input 'open\nmissing.txt\n'

@@ -61,17 +61,6 @@ head -6 screen >out
 expect_out 'Please enter a command: create\nPlease enter a name for the new file: typed.txt\n\nPlease enter the text you would like to be placed in the file:\ntyped on a terminal\nFile created sucessfully!\n'
 expect_bytes typed.txt 'typed on a terminal'
 
-test_case "an error report follows the line feed printed after the location"
-start
-wait_screen 'Please enter a command:'
-type_line open
-wait_screen 'you would like to open:'
-type_line missing.txt
-wait_status
-screen
-head -4 screen >out
-expect_out 'Please enter a command: open\nPlease enter the location of the file you would like to open: missing.txt\n\nError: No such file or directory\n'
-
 test_case "Ctrl+C at the text prompt leaves an existing file as it was"
 printf 'precious' >kept.txt
 start
