@@ -34,9 +34,9 @@ expect_bytes zero.txt 'kept'
 test_case "a long text is stored whole, in bounded memory, without touching later lines"
 # 32 MiB in several pieces, with no line feed; a program that held the whole line would
 # run out of its 64 MiB of address space.
-head -c 33554432 /dev/urandom | tr -d '\n\0' >long.expected
+head -c 33554432 /dev/urandom | tr -d '\n\0\032' >long.expected
 { printf 'create\nlong.txt\n'; cat long.expected; printf '\nnot part of it\n'; } >in
-(ulimit -v 65536; "$TEXTFILE" <in >out 2>err)
+with_memory_limit textfile <in >out 2>err
 status=$?
 expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
 expect_same long.expected long.txt
@@ -55,50 +55,51 @@ run
 expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
 expect_bytes "$name" 'text of the long name'
 
-test_case "a name past the platform's limits is refused and nothing of it is stored"
-for length in 5000 70000; do
-    { printf 'create\n'; head -c "$length" /dev/zero | tr '\0' 'L'; printf '\ntext\n'; } >in
-    run
-    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: File name too long\n'
-    made=$(find . -name 'LLL*' -o -name text)
-    if [ -z "$made" ]; then pass; else fail "files were made: $made"; fi
-done
+test_case "a name past 64 KiB is refused and nothing of it is stored"
+{ printf 'create\n'; head -c 70000 /dev/zero | tr '\0' 'L'; printf '\ntext\n'; } >in
+run
+expect_run "$ASK_COMMAND$ASK_NAME" "Error: File name too long$NL"
+made=$(find . -name 'LLL*' -o -name text)
+if [ -z "$made" ]; then pass; else fail "files were made: $made"; fi
 
 test_case "a name that cannot be opened is reported before the text prompt"
 mkdir folder
 input 'create\nno/such/dir/file\ntext\n'
 run
-expect_run "$ASK_COMMAND$ASK_NAME" 'Error: No such file or directory\n'
+expect_run "$ASK_COMMAND$ASK_NAME" "$NO_SUCH_FILE"
 input 'create\nfolder\ntext\n'
 run
-expect_run "$ASK_COMMAND$ASK_NAME" 'Error: Is a directory\n'
+expect_run "$ASK_COMMAND$ASK_NAME" "Error: $IS_A_DIRECTORY$NL"
 input 'create\n\ntext\n'
 run
-expect_run "$ASK_COMMAND$ASK_NAME" 'Error: No such file or directory\n'
+expect_run "$ASK_COMMAND$ASK_NAME" "$NO_SUCH_FILE"
 
-test_case "a text that cannot be stored is reported and not confirmed"
-input 'create\n/dev/full\nlost text\n'
-run
-expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: No space left on device\n'
+# Devices and file permissions as Linux has them.
+if on_linux; then
+    test_case "a text that cannot be stored is reported and not confirmed"
+    input 'create\n/dev/full\nlost text\n'
+    run
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: No space left on device\n'
 
-test_case "a device that takes the text is confirmed"
-input 'create\n/dev/null\nthrown away\n'
-run
-expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    test_case "a device that takes the text is confirmed"
+    input 'create\n/dev/null\nthrown away\n'
+    run
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
 
-test_case "files the user may not write are refused and left alone"
-setup_user_dir
-printf 'read only' >"$USER_DIR/work/readonly.txt"
-chmod 444 "$USER_DIR/work/readonly.txt"
-mkdir "$USER_DIR/work/locked"
-chmod 555 "$USER_DIR/work/locked"
-input 'create\nreadonly.txt\ntext\n'
-run_as_user
-expect_run "$ASK_COMMAND$ASK_NAME" 'Error: Permission denied\n'
-expect_bytes "$USER_DIR/work/readonly.txt" 'read only'
-input 'create\nlocked/new.txt\ntext\n'
-run_as_user
-expect_run "$ASK_COMMAND$ASK_NAME" 'Error: Permission denied\n'
-expect_missing "$USER_DIR/work/locked/new.txt"
+    test_case "files the user may not write are refused and left alone"
+    setup_user_dir
+    printf 'read only' >"$USER_DIR/work/readonly.txt"
+    chmod 444 "$USER_DIR/work/readonly.txt"
+    mkdir "$USER_DIR/work/locked"
+    chmod 555 "$USER_DIR/work/locked"
+    input 'create\nreadonly.txt\ntext\n'
+    run_as_user
+    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: Permission denied\n'
+    expect_bytes "$USER_DIR/work/readonly.txt" 'read only'
+    input 'create\nlocked/new.txt\ntext\n'
+    run_as_user
+    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: Permission denied\n'
+    expect_missing "$USER_DIR/work/locked/new.txt"
+fi
 
 finish

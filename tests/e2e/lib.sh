@@ -1,9 +1,11 @@
-# Shared by the end-to-end tests. A test script is run with the program's path; it runs
-# the program in a scratch directory and checks standard output, standard error, the
-# files left behind and the exit status, byte for byte.
+# Shared by the end-to-end tests. A test script is run with the program's path, and for
+# the Windows build with the emulator that runs it (Wine). It runs the program in a
+# scratch directory and checks standard output, standard error, the files left behind and
+# the exit status, byte for byte.
 set -u
 
 TEXTFILE=$(realpath "$1")
+EMULATOR=${2:-}
 SCRATCH=$(mktemp -d)
 cleanup() {
     chmod -R u+rwx "$SCRATCH" 2>/dev/null
@@ -12,13 +14,50 @@ cleanup() {
 trap cleanup EXIT
 cd "$SCRATCH" || exit 1
 
+# Where the platforms differ. On Windows, standard input, output and error and the files
+# are text streams: a line feed is written as CR LF and a CR LF typed or read arrives as a
+# line feed, and a Ctrl+Z byte ends the text read; the runtime refuses a directory as an
+# access error.
+if [ -n "$EMULATOR" ]; then
+    PLATFORM=windows
+    NL='\r\n'
+    IS_A_DIRECTORY='Permission denied'
+else
+    PLATFORM=linux
+    NL='\n'
+    IS_A_DIRECTORY='Is a directory'
+fi
+on_linux() { [ "$PLATFORM" = linux ]; }
+
+# textfile [ARGS...]: starts the program (under the emulator, if any).
+textfile() {
+    if [ -n "$EMULATOR" ]; then "$EMULATOR" "$TEXTFILE" "$@"; else "$TEXTFILE" "$@"; fi
+}
+
+# shown FILE: the bytes "open" writes for FILE's contents.
+shown() {
+    if on_linux; then
+        cat "$1"
+    else
+        perl -0777 -pe 's/\x1a.*//s; s/\r\n/\n/g; s/\n/\r\n/g' "$1"
+    fi
+}
+
+# with_memory_limit COMMAND...: runs COMMAND in 64 MiB of address space, in which a
+# program that held a whole long line or file would fail. An emulator needs more than
+# that for itself, so there the limit is left out.
+with_memory_limit() {
+    if on_linux; then (ulimit -v 65536 && "$@"); else "$@"; fi
+}
+
 # The program's own texts; printf %b escapes.
 ASK_COMMAND='Please enter a command: '
 ASK_NAME='Please enter a name for the new file: '
-ASK_TEXT='\nPlease enter the text you would like to be placed in the file: \n'
+ASK_TEXT="${NL}Please enter the text you would like to be placed in the file: $NL"
 ASK_LOCATION='Please enter the location of the file you would like to open: '
-CREATED='File created sucessfully!\n'
-UNKNOWN='No such command exists. Application will now exit.\n'
+CREATED="File created sucessfully!$NL"
+UNKNOWN="No such command exists. Application will now exit.$NL"
+NO_SUCH_FILE="Error: No such file or directory$NL"
 
 passed=0
 failed=0
@@ -42,7 +81,7 @@ input() { printf '%b' "$1" >in; }
 # run [ARGS...]: runs the program with `in` as standard input; standard output goes to
 # `out`, standard error to `err`, and the exit status to $status.
 run() {
-    "$TEXTFILE" "$@" <in >out 2>err
+    textfile "$@" <in >out 2>err
     status=$?
 }
 
