@@ -1,5 +1,6 @@
 #include "console/answer.hpp"
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -19,17 +20,20 @@ Piece readPiece(char* buffer, std::size_t capacity, std::FILE* in) {
     // own. Filling the buffer with a nonzero byte first makes the last zero byte in it
     // the one fgets wrote after the data.
     if (capacity < 2 || capacity > INT_MAX) {
-        return {0, false};
+        return {0, false, EINVAL};
     }
     std::memset(buffer, kFill, capacity);
+    errno = 0;
     if (std::fgets(buffer, static_cast<int>(capacity), in) == nullptr) {
-        return {0, false};
+        // After a failed read the buffer's contents are undefined, even if some data came.
+        const int err = errno != 0 ? errno : EIO;
+        return {0, false, std::ferror(in) ? err : 0};
     }
     std::size_t size = capacity - 1;
     while (buffer[size] != '\0') {
         --size;
     }
-    return {size, size > 0 && buffer[size - 1] == '\n'};
+    return {size, size > 0 && buffer[size - 1] == '\n', 0};
 }
 
 Answer readAnswer(std::FILE* in) {

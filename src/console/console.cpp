@@ -1,6 +1,7 @@
 #include "console/console.hpp"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 #ifndef _WIN32
@@ -11,9 +12,6 @@
 namespace textfile {
 
 namespace {
-
-// Input is taken in large reads: a long text line arrives in few system calls.
-constexpr std::size_t kInputBuffer = 64 * 1024;
 
 void reopenClosedStandardStreams() {
 #ifndef _WIN32
@@ -31,7 +29,11 @@ void reopenClosedStandardStreams() {
 
 void prepareConsole() {
     reopenClosedStandardStreams();
-    std::setvbuf(stdin, nullptr, _IOFBF, kInputBuffer);
+#ifndef _WIN32
+    // A reader that goes away makes a write fail with EPIPE, reported like any failed
+    // write, instead of ending the run with a signal and a nonzero status.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     // Unbuffered: every prompt is shown before the program waits for its answer, and
     // everything written here precedes an error report that follows it on standard error.
     std::setvbuf(stdout, nullptr, _IONBF, 0);

@@ -15,33 +15,39 @@ constexpr std::size_t kPieceSize = 64 * 1024;
 
 // Stores the text answer in the file, piece by piece as it arrives, so that a line of any
 // length is kept whole in bounded memory. The file is emptied only when the answer (or
-// the end of input) arrives: a run stopped at the text prompt leaves an existing file as
-// it was. The text ends at the line's first zero byte; the rest of the line is read and
-// dropped. Returns 0 once the text is stored and durable, or the first error number.
+// the end of input) arrives: a run stopped at the text prompt, or whose input fails
+// there, leaves an existing file as it was. The text ends at the line's first zero byte;
+// the rest of the line is read and dropped. Returns 0 once the text is stored and
+// durable, or the first error number (a failed input read included: a text cut short is
+// not stored).
 int storeText(std::FILE* file) {
     std::vector<char> buffer(kPieceSize + 1);
     Piece piece = readPiece(buffer.data(), buffer.size());
+    if (piece.error != 0) {
+        return piece.error;
+    }
     if (const int err = emptyFile(file)) {
         return err;
     }
     bool textEnded = false;
-    while (piece.size > 0) {
+    for (;;) {
         if (!textEnded) {
             removeNewline(buffer.data(), piece.size);
-            const void* zero = std::memchr(buffer.data(), '\0', piece.size);
-            const std::size_t size =
-                zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - buffer.data())
-                                : piece.size;
+            const auto* zero = static_cast<const char*>(std::memchr(buffer.data(), '\0', piece.size));
+            const std::size_t size = zero != nullptr ? static_cast<std::size_t>(zero - buffer.data()) : piece.size;
             errno = 0;
             if (std::fwrite(buffer.data(), 1, size, file) != size) {
                 return errno != 0 ? errno : EIO;
             }
             textEnded = zero != nullptr;
         }
-        if (piece.lineEnd) {
+        if (piece.lineEnd || piece.size == 0) {
             break;
         }
         piece = readPiece(buffer.data(), buffer.size());
+        if (piece.error != 0) {
+            return piece.error;
+        }
     }
     return flushToDisk(file);
 }
@@ -61,7 +67,8 @@ void createFile() {
     }
     showPrompt("\nPlease enter the text you would like to be placed in the file: \n");
     if (const int err = storeText(file)) {
-        // Reported once, as a failed close would be; the text is not confirmed.
+        // Reported as a failed close is, and only once: the stream is released without
+        // closeFile, whose close would fail again on the same unwritten data.
         reportError("\nError", err);
         std::fclose(file);
         return;

@@ -81,6 +81,22 @@ if on_linux; then
     run
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: No space left on device\n'
 
+    test_case "a regular file that cannot take the whole text is reported and not confirmed"
+    input "create\nlimited.txt\n$(printf 'x%.0s' $(seq 5000))\n"
+    (trap '' XFSZ && ulimit -f 1 && textfile <in >out 2>err)
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: File too large\n'
+
+    test_case "the text is on disk before it is confirmed"
+    input 'create\ndurable.txt\ndurable\n'
+    strace -o trace -e trace=fsync,write "$TEXTFILE" <in >out 2>err
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    # The text is written to the file, synced, and only then confirmed.
+    sed -n -e 's/^write([0-9]*, "durable".*/text/p' -e 's/^fsync(.*) *= 0$/fsync/p' \
+        -e 's/^write(1, "File created.*/confirmation/p' trace >out
+    expect_out 'text\nfsync\nconfirmation\n'
+
     test_case "a device that takes the text is confirmed"
     input 'create\n/dev/null\nthrown away\n'
     run

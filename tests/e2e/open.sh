@@ -61,6 +61,13 @@ if on_linux; then
     expect_err 'Error: No space left on device\n'
     expect_status 0
 
+    test_case "a reader that goes away is reported; the run still ends with status 0"
+    input 'open\nlarge.bin\n'
+    textfile <in 2>err | head -c 1 >/dev/null
+    status=${PIPESTATUS[0]}
+    expect_err 'Error: Broken pipe\n'
+    expect_status 0
+
     test_case "a read-only file is shown; a file the user may not read is refused"
     setup_user_dir
     printf 'read only\n' >"$USER_DIR/work/readonly.txt"

@@ -74,4 +74,23 @@ wait_status
 expect_status 130
 expect_bytes kept.txt 'precious'
 
+test_case "input that fails at the text prompt leaves the file as it was"
+# Sent to the background, the program may no longer read its terminal: with SIGTTIN
+# ignored, the read fails (EIO) instead of stopping it.
+printf 'precious' >kept.txt
+sessions=$((sessions + 1))
+tmux_ new-session -d -x 120 -y 30 -c "$SCRATCH" "bash --norc --noprofile -i"
+type_line "(trap '' TTIN; exec '$TEXTFILE')"
+wait_screen 'Please enter a command:'
+type_line create
+wait_screen 'Please enter a name for the new file:'
+type_line kept.txt
+wait_screen 'placed in the file:'
+tmux_ send-keys C-z
+wait_screen 'Stopped'
+type_line bg
+wait_screen 'Error: Input/output error'
+expect_bytes kept.txt 'precious'
+if grep -q 'File created' screen; then fail "the text was confirmed"; else pass; fi
+
 finish
