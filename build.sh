@@ -40,7 +40,7 @@ run | test)
     exec ctest --test-dir build --output-on-failure
     ;;
 windows)
-    install_missing cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686
+    install_missing cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 strace
     install_missing --with-recommends wine wine32:i386
     cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake ${TEXTFILE_CMAKE_ARGS:-} >&2
     cmake --build build-windows -j "$(nproc)" >&2
