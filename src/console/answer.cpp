@@ -56,11 +56,8 @@ Answer askAnswer(const char* prompt) {
 }
 
 void removeNewline(char* buffer, std::size_t capacity) {
-    for (std::size_t i = 0; i < capacity; ++i) {
-        if (buffer[i] == '\n') {
-            buffer[i] = '\0';
-            return;
-        }
+    if (auto* lineFeed = static_cast<char*>(std::memchr(buffer, '\n', capacity))) {
+        *lineFeed = '\0';
     }
 }
 

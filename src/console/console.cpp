@@ -13,6 +13,9 @@ namespace textfile {
 
 namespace {
 
+// Standard input is read in blocks of this size: a long text line arrives in few calls.
+constexpr std::size_t kInputBlock = 128 * 1024;
+
 void reopenClosedStandardStreams() {
 #ifndef _WIN32
     // open() takes the lowest free descriptor, which is the closed one as long as the
@@ -34,6 +37,9 @@ void prepareConsole() {
     // write, instead of ending the run with a signal and a nonzero status.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+    // The runtime's stream keeps the buffer for the whole run, so it has static storage.
+    static char inputBuffer[kInputBlock];
+    std::setvbuf(stdin, inputBuffer, _IOFBF, sizeof inputBuffer);
     // Unbuffered: every prompt is shown before the program waits for its answer, and
     // everything written here precedes an error report that follows it on standard error.
     std::setvbuf(stdout, nullptr, _IONBF, 0);

@@ -59,7 +59,10 @@ std::FILE* openForCreate(const char* name) {
         const int err = errno;
         close(fd);
         errno = err;
+        return nullptr;
     }
+    // The text is written in large pieces: a buffer would only split them in two.
+    std::setvbuf(stream, nullptr, _IONBF, 0);
     return stream;
 }
 

@@ -13,10 +13,10 @@ void reportError(const char* label, int err);
 /// The stream is released either way. Returns whether the close succeeded.
 bool closeFile(std::FILE* stream);
 
-/// Opens `name` in text mode for the create command. The file is created if missing; an
-/// existing file keeps its contents until emptyFile. Fails where mode "w+" would fail (a
-/// missing directory, a directory, no permission to read and write). Returns nullptr with
-/// errno set on failure.
+/// Opens `name` in text mode, unbuffered, for the create command. The file is created if
+/// missing; an existing file keeps its contents until emptyFile. Fails where mode "w+"
+/// would fail (a missing directory, a directory, no permission to read and write).
+/// Returns nullptr with errno set on failure.
 std::FILE* openForCreate(const char* name);
 
 /// Cuts a regular file to length zero; a device or pipe is left alone.
