@@ -16,12 +16,13 @@ constexpr char kFill = '\x7f';
 void showPrompt(const char* prompt) { std::fputs(prompt, stdout); }
 
 Piece readPiece(char* buffer, std::size_t capacity, std::FILE* in) {
-    // fgets does not say how much it read, and the input may hold zero bytes of its
-    // own. Filling the buffer with a nonzero byte first makes the last zero byte in it
-    // the one fgets wrote after the data.
     if (capacity < 2 || capacity > INT_MAX) {
         return {0, false, EINVAL};
     }
+    // fgets does not say how much it read, and the input may hold zero bytes of its
+    // own. It stops after the first line feed, so a line feed in the buffer ends the
+    // data; otherwise, with the buffer filled with a nonzero byte first, the last zero
+    // byte in it is the one fgets wrote after the data.
     std::memset(buffer, kFill, capacity);
     errno = 0;
     if (std::fgets(buffer, static_cast<int>(capacity), in) == nullptr) {
@@ -29,22 +30,33 @@ Piece readPiece(char* buffer, std::size_t capacity, std::FILE* in) {
         const int err = errno != 0 ? errno : EIO;
         return {0, false, std::ferror(in) ? err : 0};
     }
+    if (const void* lineFeed = std::memchr(buffer, '\n', capacity - 1)) {
+        return {static_cast<std::size_t>(static_cast<const char*>(lineFeed) - buffer) + 1, true, 0};
+    }
     std::size_t size = capacity - 1;
     while (buffer[size] != '\0') {
         --size;
     }
-    return {size, size > 0 && buffer[size - 1] == '\n', 0};
+    return {size, false, 0};
 }
 
 Answer readAnswer(std::FILE* in) {
-    // Room for the longest answer, its line feed and the zero byte after them: a piece
-    // that fills it without a line feed is longer than any answer may be.
-    std::string line(kAnswerLimit + 2, '\0');
-    const Piece piece = readPiece(line.data(), line.size(), in);
-    if (!piece.lineEnd && piece.size > kAnswerLimit) {
-        return {std::string(), true};
+    // Most answers fit in one piece; a longer line is gathered up to the limit.
+    char piece[4096];
+    std::string line;
+    for (;;) {
+        const Piece read = readPiece(piece, sizeof piece, in);
+        if (read.error != 0) {
+            return {std::string(), false};
+        }
+        line.append(piece, read.size);
+        if (line.size() - (read.lineEnd ? 1 : 0) > kAnswerLimit) {
+            return {std::string(), true};
+        }
+        if (read.lineEnd || read.size == 0) {
+            break;
+        }
     }
-    line.resize(piece.size);
     removeNewline(line.data(), line.size());
     line.resize(std::strlen(line.c_str()));
     return {line, false};
