@@ -1,48 +1,102 @@
 #!/usr/bin/env bash
-# Measures textfile against cat: "open" of a large file piped on, and the peak resident
-# memory of "open" and of "create" with one long line. Runs alternate between the two
-# programs and the median of the time ratios is printed, which holds up on a busy machine.
+# Measures textfile against what a user would run instead, and prints one table:
+# time ratios (median of rounds that each run both commands, so that a busy machine
+# slows both alike), peak resident memory, and the start-up cost in instructions.
 #
-#   bench/bench.sh [PROGRAM]        PROGRAM defaults to build/textfile
-#   QUICK=1 bench/bench.sh          small sizes: checks that the benchmark runs
+#   bench/bench.sh [PROGRAM]     PROGRAM defaults to build/textfile
+#   QUICK=1 bench/bench.sh       small sizes and few runs: checks that the benchmark works
+#
+# Data is made in a scratch directory under ${TMPDIR:-/tmp} and removed afterwards; the
+# full run needs about 1.7 GiB there.
 set -euo pipefail
 
 program=$(realpath "${1:-build/textfile}")
 if [ "${QUICK:-0}" = 1 ]; then
-    file_mib=4 line_mib=1 runs=3
+    file_mib=8 line_mib=2 endless_mib=16 rounds=1 runs=2
 else
-    file_mib=256 line_mib=64 runs=11
+    file_mib=256 line_mib=64 endless_mib=1024 rounds=5 runs=5
 fi
-command -v /usr/bin/time >/dev/null || { echo "bench: GNU time (/usr/bin/time) is needed" >&2; exit 1; }
+
+# The public tools it uses, installed from Debian's packages when missing.
+need=()
+command -v hyperfine >/dev/null || need+=(hyperfine)
+[ -x /usr/bin/time ] || need+=(time)
+command -v valgrind >/dev/null || need+=(valgrind)
+command -v cc >/dev/null || need+=(gcc)
+if [ "${#need[@]}" -gt 0 ]; then
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${need[@]}" >&2
+fi
 
 data=$(mktemp -d)
 trap 'rm -rf "$data"' EXIT
-head -c $((file_mib << 20)) /dev/urandom >"$data/file.bin"
-printf 'open\n%s\n' "$data/file.bin" >"$data/open.in"
-{ printf 'create\n%s\n' "$data/line.out"; head -c $((line_mib << 20)) /dev/zero | tr '\0' 'x'; printf '\n'; } \
-    >"$data/create.in"
+cd "$data"
+head -c $((file_mib << 20)) /dev/urandom >file.bin
+head -c $((line_mib << 20)) /dev/zero | tr '\0' 'x' >line.txt
+truncate -s $((endless_mib << 20)) large.bin
+printf 'open\nfile.bin\n' >open.in
+printf 'open\nlarge.bin\n' >open-large.in
+{ printf 'create\nline.out\n'; cat line.txt; printf '\n'; } >create.in
+printf 'close\n' >close.in
+printf '#include <stdio.h>\nint main(void) { fputs("Please enter a command: ", stdout); return 0; }\n' >prompt.c
+cc -O2 -o prompt prompt.c
 
-now() { date +%s%N; }
-# nanos COMMAND: wall time of one run of a shell command, in nanoseconds.
-nanos() {
-    local start
-    start=$(now)
-    bash -c "$1" >/dev/null 2>&1
-    echo $(($(now) - start))
-}
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-ratios=()
-for _ in $(seq "$runs"); do
-    ours=$(nanos "'$program' <'$data/open.in' | cat >/dev/null")
-    theirs=$(nanos "cat '$data/file.bin' | cat >/dev/null")
-    ratios+=("$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.3f", a / b }')")
-done
-open_ratio=$(printf '%s\n' "${ratios[@]}" | median)
+# compare OURS THEIRS: sets ratio to textfile's time over its peer's, the median over the
+# rounds of the ratio of the two medians in each round, and ours_ms and theirs_ms to the
+# medians of those medians.
+compare() {
+    local round ratios=() ours=() theirs=()
+    for round in $(seq "$rounds"); do
+        hyperfine --warmup 1 --runs "$runs" --export-csv times.csv "$1" "$2" >/dev/null 2>&1
+        ours+=("$(awk -F, 'NR == 2 { print $4 * 1000 }' times.csv)")
+        theirs+=("$(awk -F, 'NR == 3 { print $4 * 1000 }' times.csv)")
+        ratios+=("$(awk -F, 'NR == 2 { a = $4 } NR == 3 { b = $4 } END { printf "%.2f", a / b }' times.csv)")
+    done
+    ours_ms=$(printf '%s\n' "${ours[@]}" | median)
+    theirs_ms=$(printf '%s\n' "${theirs[@]}" | median)
+    ratio=$(printf '%s\n' "${ratios[@]}" | median)
+}
 
-peak() { /usr/bin/time -f '%M' bash -c "exec '$program' <'$1' >/dev/null" 2>&1 | tail -1; }
+# peak [SHELL COMMAND]: textfile's peak resident memory in KiB when run by the command,
+# in which "TEXTFILE" stands for the measured program.
+peak() {
+    local measured="/usr/bin/time -f %M -o peak.txt '$program'"
+    bash -c "${1//TEXTFILE/$measured}" >/dev/null 2>&1 || true
+    cat peak.txt
+}
 
-printf '%-52s %s\n' "case" "figure"
-printf '%-52s %s\n' "open ${file_mib} MiB, piped on: time / cat's (median of $runs)" "$open_ratio"
-printf '%-52s %s KiB\n' "open ${file_mib} MiB: peak resident memory" "$(peak "$data/open.in")"
-printf '%-52s %s KiB\n' "create, one ${line_mib} MiB line: peak resident memory" "$(peak "$data/create.in")"
+# instructions COMMAND...: instructions executed, counted by callgrind, with close.in as input.
+instructions() {
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" <close.in 2>&1 >/dev/null |
+        sed -n 's/.*Collected : //p'
+}
+
+row() { printf '| %s | %s | %s | %s | %s |\n' "$@"; }
+ms() { printf '%.0f ms' "$1"; }
+
+echo "| case | textfile | peer | ratio | textfile's peak memory |"
+echo "|---|---|---|---|---|"
+compare "'$program' <open.in | cat >/dev/null" "cat file.bin | cat >/dev/null"
+row "open ${file_mib} MiB, piped on" "$(ms "$ours_ms")" "$(ms "$theirs_ms") \`cat FILE \| cat\`" "$ratio" \
+    "$(peak "TEXTFILE <open.in | cat >/dev/null") KiB"
+compare "'$program' <open.in >shown.out" "cat file.bin >cat.out"
+row "open ${file_mib} MiB, to a file" "$(ms "$ours_ms")" "$(ms "$theirs_ms") \`cat FILE > out\`" "$ratio" \
+    "$(peak "TEXTFILE <open.in >shown.out") KiB"
+compare "'$program' <create.in >/dev/null" "cat line.txt >cat.out"
+row "create, one ${line_mib} MiB line" "$(ms "$ours_ms")" "$(ms "$theirs_ms") \`cat LINE > out\`" "$ratio" \
+    "$(peak "TEXTFILE <create.in") KiB"
+compare "'$program' <create.in >/dev/null" "dd if=line.txt of=dd.out bs=1M conv=fsync status=none"
+row "create, one ${line_mib} MiB line, durable peer" "$(ms "$ours_ms")" \
+    "$(ms "$theirs_ms") \`dd bs=1M conv=fsync\`" "$ratio" ""
+row "open ${endless_mib} MiB" "" "" "" "$(peak "TEXTFILE <open-large.in") KiB"
+row "a command line without an end" "" "" "" "$(peak "TEXTFILE </dev/zero") KiB"
+row "create, a ${endless_mib} MiB line without an end" "" "" "" \
+    "$(peak "{ printf 'create\\n/dev/null\\n'; head -c $((endless_mib << 20)) /dev/zero | tr '\\\\0' x; } | TEXTFILE") KiB"
+ours=$(instructions "$program")
+theirs=$(instructions ./prompt)
+row "start-up: a close run (instructions)" "$ours" "$theirs C program printing the prompt" \
+    "$(awk -v a="${ours//,/}" -v b="${theirs//,/}" 'BEGIN { printf "%.1f", a / b }')" ""
