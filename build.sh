@@ -3,6 +3,9 @@
 #   ./build.sh run        starts it (build/textfile)
 #   ./build.sh test       runs every test
 #   ./build.sh windows    cross-builds build-windows/textfile.exe and runs its tests under Wine
+#   ./build.sh sanitize   runs every test on a build with AddressSanitizer and UBSan
+#   ./build.sh checks     runs clang-format, clang-tidy and cppcheck over the sources
+#   ./build.sh fuzz [S]   runs the libFuzzer target for S seconds (default 60)
 # Debian packages the chosen step needs are installed first when they are missing.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -46,8 +49,33 @@ windows)
     cmake --build build-windows -j "$(nproc)" >&2
     exec ctest --test-dir build-windows --output-on-failure
     ;;
+sanitize)
+    install_missing cmake make g++ libgtest-dev tmux strace
+    cmake -S . -B build-sanitize -DTEXTFILE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        ${TEXTFILE_CMAKE_ARGS:-} >&2
+    cmake --build build-sanitize -j "$(nproc)" >&2
+    exec ctest --test-dir build-sanitize --output-on-failure
+    ;;
+checks)
+    install_missing cmake make g++ libgtest-dev clang-format clang-tidy cppcheck
+    sources=$(git ls-files '*.cpp' '*.hpp')
+    clang-format --dry-run --Werror $sources
+    cmake -S . -B build -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >&2
+    programs=$(git ls-files 'src/*.cpp')
+    clang-tidy -p build --quiet $programs 2> >(grep -v "warnings generated" >&2)
+    cppcheck --enable=warning,style,performance,portability --error-exitcode=1 --inline-suppr \
+        --std=c++17 --quiet -I src src
+    echo "checks: clang-format, clang-tidy and cppcheck found nothing"
+    ;;
+fuzz)
+    install_missing cmake make clang libclang-rt-14-dev
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -DTEXTFILE_FUZZ=ON -DBUILD_TESTING=OFF \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo ${TEXTFILE_CMAKE_ARGS:-} >&2
+    cmake --build build-fuzz -j "$(nproc)" --target dialogue_fuzzer >&2
+    exec bash tests/fuzz/run.sh build-fuzz/tests/fuzz/dialogue_fuzzer "${2:-60}"
+    ;;
 *)
-    echo "usage: $0 [run|test|windows]" >&2
+    echo "usage: $0 [run|test|windows|sanitize|checks|fuzz [SECONDS]]" >&2
     exit 2
     ;;
 esac

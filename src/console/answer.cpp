@@ -1,5 +1,6 @@
 #include "console/answer.hpp"
 
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -28,7 +29,7 @@ Piece readPiece(char* buffer, std::size_t capacity, std::FILE* in) {
     if (std::fgets(buffer, static_cast<int>(capacity), in) == nullptr) {
         // After a failed read the buffer's contents are undefined, even if some data came.
         const int err = errno != 0 ? errno : EIO;
-        return {0, false, std::ferror(in) ? err : 0};
+        return {0, false, std::ferror(in) != 0 ? err : 0};
     }
     if (const void* lineFeed = std::memchr(buffer, '\n', capacity - 1)) {
         return {static_cast<std::size_t>(static_cast<const char*>(lineFeed) - buffer) + 1, true, 0};
@@ -42,14 +43,14 @@ Piece readPiece(char* buffer, std::size_t capacity, std::FILE* in) {
 
 Answer readAnswer(std::FILE* in) {
     // Most answers fit in one piece; a longer line is gathered up to the limit.
-    char piece[4096];
+    std::array<char, 4096> piece{};
     std::string line;
     for (;;) {
-        const Piece read = readPiece(piece, sizeof piece, in);
+        const Piece read = readPiece(piece.data(), piece.size(), in);
         if (read.error != 0) {
             return {std::string(), false};
         }
-        line.append(piece, read.size);
+        line.append(piece.data(), read.size);
         if (line.size() - (read.lineEnd ? 1 : 0) > kAnswerLimit) {
             return {std::string(), true};
         }

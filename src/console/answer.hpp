@@ -9,7 +9,7 @@ namespace textfile {
 /// Longest line, without its line feed, taken as a command word, a file name or a
 /// location: far above any real path, and low enough that an endless line cannot make
 /// the program grow.
-inline constexpr std::size_t kAnswerLimit = 64 * 1024;
+inline constexpr std::size_t kAnswerLimit = std::size_t{64} * 1024;
 
 /// One console answer. The line may hold at most kAnswerLimit bytes in all, whatever
 /// comes after a zero byte in it: the bound is on what is read, not on what is kept.

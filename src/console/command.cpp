@@ -3,6 +3,8 @@
 #include "console/answer.hpp"
 #include "files/commands.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace textfile {
@@ -11,31 +13,32 @@ namespace {
 
 struct Command {
     const char* word;
+    // cppcheck-suppress unusedStructMember ; called through the table in getCommand
     void (*run)();
 };
 
 void doNothing() {}
 
 // Matched in this order; a command word matches only as the whole answer, byte for byte.
-constexpr Command kCommands[] = {
+constexpr std::array<Command, 3> kCommands{{
     {"open", openFile},
     {"create", createFile},
     {"close", doNothing},
-};
+}};
 
 } // namespace
 
 void getCommand() {
     const Answer cmd = askAnswer("Please enter a command: ");
-    if (!cmd.tooLong) {
-        for (const Command& command : kCommands) {
-            if (cmd.text == command.word) {
-                command.run();
-                return;
-            }
-        }
+    const auto* command =
+        std::find_if(kCommands.begin(), kCommands.end(), [&cmd](const Command& entry) {
+            return !cmd.tooLong && cmd.text == entry.word;
+        });
+    if (command == kCommands.end()) {
+        std::fputs("No such command exists. Application will now exit.\n", stdout);
+        return;
     }
-    std::fputs("No such command exists. Application will now exit.\n", stdout);
+    command->run();
 }
 
 } // namespace textfile

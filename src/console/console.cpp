@@ -1,5 +1,6 @@
 #include "console/console.hpp"
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -14,7 +15,7 @@ namespace textfile {
 namespace {
 
 // Standard input is read in blocks of this size: a long text line arrives in few calls.
-constexpr std::size_t kInputBlock = 128 * 1024;
+constexpr std::size_t kInputBlock = std::size_t{128} * 1024;
 
 void reopenClosedStandardStreams() {
 #ifndef _WIN32
@@ -38,8 +39,8 @@ void prepareConsole() {
     std::signal(SIGPIPE, SIG_IGN);
 #endif
     // The runtime's stream keeps the buffer for the whole run, so it has static storage.
-    static char inputBuffer[kInputBlock];
-    std::setvbuf(stdin, inputBuffer, _IOFBF, sizeof inputBuffer);
+    static std::array<char, kInputBlock> inputBuffer;
+    std::setvbuf(stdin, inputBuffer.data(), _IOFBF, inputBuffer.size());
     // Unbuffered: every prompt is shown before the program waits for its answer, and
     // everything written here precedes an error report that follows it on standard error.
     std::setvbuf(stdout, nullptr, _IONBF, 0);

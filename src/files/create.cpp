@@ -11,7 +11,7 @@ namespace textfile {
 namespace {
 
 // The text line is copied to the file in pieces of this size as it is read.
-constexpr std::size_t kPieceSize = 64 * 1024;
+constexpr std::size_t kPieceSize = std::size_t{64} * 1024;
 
 // Stores the text answer in the file, piece by piece as it arrives, so that a line of any
 // length is kept whole in bounded memory. The file is emptied only when the answer (or
@@ -33,8 +33,10 @@ int storeText(std::FILE* file) {
     for (;;) {
         if (!textEnded) {
             removeNewline(buffer.data(), piece.size);
-            const auto* zero = static_cast<const char*>(std::memchr(buffer.data(), '\0', piece.size));
-            const std::size_t size = zero != nullptr ? static_cast<std::size_t>(zero - buffer.data()) : piece.size;
+            const auto* zero =
+                static_cast<const char*>(std::memchr(buffer.data(), '\0', piece.size));
+            const std::size_t size =
+                zero != nullptr ? static_cast<std::size_t>(zero - buffer.data()) : piece.size;
             errno = 0;
             if (std::fwrite(buffer.data(), 1, size, file) != size) {
                 return errno != 0 ? errno : EIO;
@@ -66,7 +68,13 @@ void createFile() {
         return;
     }
     showPrompt("\nPlease enter the text you would like to be placed in the file: \n");
-    if (const int err = storeText(file)) {
+    int err = storeText(file);
+    if (err == 0) {
+        // The name may have been removed or replaced while the program waited: the text
+        // then went nowhere the user can find it.
+        err = checkStillNamed(file, name.text.c_str());
+    }
+    if (err != 0) {
         // Reported as a failed close is, and only once: the stream is released without
         // closeFile, whose close would fail again on the same unwritten data.
         reportError("\nError", err);

@@ -10,7 +10,7 @@ namespace textfile {
 namespace {
 
 // Large blocks keep the number of system calls per byte as low as cat's.
-constexpr std::size_t kBlockSize = 128 * 1024;
+constexpr std::size_t kBlockSize = std::size_t{128} * 1024;
 
 // Copies the file to standard output. A failed read or write is reported at once and
 // ends the display.

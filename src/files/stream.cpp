@@ -92,6 +92,27 @@ int flushToDisk(std::FILE* stream) {
 #endif
 }
 
+int checkStillNamed(std::FILE* stream, const char* name) {
+#ifdef _WIN32
+    (void)stream;
+    (void)name;
+    return 0;
+#else
+    struct stat named {};
+    struct stat opened {};
+    if (stat(name, &named) != 0) {
+        return errno;
+    }
+    if (fstat(fileno(stream), &opened) != 0) {
+        return errno;
+    }
+    if (named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
+        return 0;
+    }
+    return (named.st_mode & S_IFMT) == S_IFDIR ? EISDIR : ESTALE;
+#endif
+}
+
 std::FILE* openForReading(const char* name) {
     std::FILE* stream = std::fopen(name, "r");
     // Some platforms open a directory for reading; it is still no file to show.

@@ -27,6 +27,12 @@ int emptyFile(std::FILE* stream);
 /// device. Returns 0 or an error number.
 int flushToDisk(std::FILE* stream);
 
+/// Whether `name` still leads to the open file, which may have been removed or replaced
+/// while the program waited for its text. Returns 0, or an error number: ENOENT when the
+/// name is gone, EISDIR when a directory took its place, ESTALE when another file did.
+/// Windows lets no one remove or replace a file the program holds open: there it is 0.
+int checkStillNamed(std::FILE* stream, const char* name);
+
 /// Opens an existing file in text mode for reading only; a directory is refused with
 /// EISDIR. Returns nullptr with errno set on failure.
 std::FILE* openForReading(const char* name);

@@ -44,10 +44,10 @@ shown() {
 }
 
 # with_memory_limit COMMAND...: runs COMMAND in 64 MiB of address space, in which a
-# program that held a whole long line or file would fail. An emulator needs more than
-# that for itself, so there the limit is left out.
+# program that held a whole long line or file would fail. An emulator or a sanitized
+# program needs more than that for itself, so there the limit is left out.
 with_memory_limit() {
-    if on_linux; then (ulimit -v 65536 && "$@"); else "$@"; fi
+    if on_linux && [ -z "${TEXTFILE_SANITIZED:-}" ]; then (ulimit -v 65536 && "$@"); else "$@"; fi
 }
 
 # The program's own texts; printf %b escapes.

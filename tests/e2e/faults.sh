@@ -1,0 +1,105 @@
+# Faults from outside, on Linux: the program reports each clearly (or does what its
+# README says), ends with status 0 unless a signal ends it, and touches no other file.
+. "$(dirname "$0")/lib.sh"
+
+# A dialogue driven step by step: the program reads its answers from a pipe.
+begin_dialogue() {
+    rm -f answers && mkfifo answers
+    "$TEXTFILE" <answers >out 2>err &
+    pid=$!
+    exec 3>answers
+}
+say() { printf '%b' "$1" >&3; }
+# await TEXT: waits until the program has written TEXT to standard output.
+await() {
+    local tries
+    for tries in $(seq 400); do
+        grep -qF -- "$1" out && return 0
+        sleep 0.05
+    done
+    fail "the program never wrote '$1'"
+}
+end_dialogue() {
+    exec 3>&-
+    { wait "$pid"; } 2>/dev/null
+    status=$?
+}
+
+test_case "a file removed or replaced while its text is typed is reported, not confirmed"
+for replacement in none directory file; do
+    rm -rf vanishing.txt
+    begin_dialogue
+    say 'create\nvanishing.txt\n'
+    await 'placed in the file'
+    rm vanishing.txt
+    case $replacement in
+    directory) mkdir vanishing.txt ;;
+    file) printf 'other' >vanishing.txt ;;
+    esac
+    say 'the text\n'
+    end_dialogue
+    case $replacement in
+    none) expect_err '\nError: No such file or directory\n' ;;
+    directory) expect_err '\nError: Is a directory\n' ;;
+    file) expect_err '\nError: Stale file handle\n' && expect_bytes vanishing.txt 'other' ;;
+    esac
+    expect_out "$ASK_COMMAND$ASK_NAME$ASK_TEXT"
+    expect_status 0
+done
+
+test_case "a signal at any prompt ends the run and leaves every file as it was"
+printf 'precious' >kept.txt
+for signal in TERM HUP; do
+    for prompt in command name text; do
+        begin_dialogue
+        case $prompt in
+        command) await 'enter a command' ;;
+        name) say 'create\n' && await 'name for the new file' ;;
+        text) say 'create\nkept.txt\n' && await 'placed in the file' ;;
+        esac
+        kill -s "$signal" "$pid"
+        end_dialogue
+        expect_status $((128 + $(kill -l "$signal")))
+        expect_bytes kept.txt 'precious'
+    done
+done
+
+test_case "input that cannot be read at the command prompt is an unknown command"
+mkdir -p folder
+textfile <folder >out 2>err
+status=$?
+expect_run "$ASK_COMMAND$UNKNOWN" ''
+
+test_case "a name may hold every byte but the line feed, the slash and the zero byte"
+name=$(printf "$(printf '\\%03o' $(seq 1 9) $(seq 11 46) $(seq 48 255))")
+input "create\n$name\nany byte\n"
+run
+expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+expect_bytes "$name" 'any byte'
+input "open\n$name\n"
+run
+expect_run "$ASK_COMMAND$ASK_LOCATION\nany byte\n" ''
+
+test_case "a path past the system's limit is refused by the system"
+path=$(printf 'x/%.0s' $(seq 2100))f
+for command in create open; do
+    input "$command\n$path\ntext\n"
+    run
+    expect_err 'Error: File name too long\n'
+    expect_status 0
+done
+
+test_case "with standard output closed, a file is shown into nothing and nothing is reported"
+printf 'shown' >shown.txt
+input 'open\nshown.txt\n'
+textfile <in >&- 2>err
+status=$?
+expect_err ''
+expect_status 0
+
+test_case "no file but the named ones was touched"
+ls -A | grep -avxE 'answers|err|expected|in|out|listing.*' | sort >listing
+printf '%s\n' folder kept.txt "$name" shown.txt vanishing.txt | sort >listing.expected
+expect_same listing.expected listing
+
+finish

@@ -1,0 +1,15 @@
+# The Linux program is built hardened: position-independent, relocations read-only before
+# it starts (full RELRO), stack canaries, and checked buffer functions.
+set -u
+program=$1
+failed=0
+check() {
+    if grep -qE "$3" <<<"$2"; then echo "ok: $1"; else echo "FAIL: $1"; failed=1; fi
+}
+check "position-independent executable" "$(readelf -h "$program")" 'Type: +DYN'
+check "bound at start-up" "$(readelf -d "$program")" 'BIND_NOW|Flags: NOW'
+check "read-only relocations" "$(readelf -l "$program")" 'GNU_RELRO'
+symbols=$(readelf --dyn-syms -W "$program")
+check "stack protector" "$symbols" '__stack_chk_fail'
+check "fortified buffer functions" "$symbols" '__[a-z]+_chk'
+exit "$failed"
