@@ -72,7 +72,7 @@ fuzz)
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -DTEXTFILE_FUZZ=ON -DBUILD_TESTING=OFF \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo ${TEXTFILE_CMAKE_ARGS:-} >&2
     cmake --build build-fuzz -j "$(nproc)" --target dialogue_fuzzer >&2
-    exec bash tests/fuzz/run.sh build-fuzz/tests/fuzz/dialogue_fuzzer "${2:-60}"
+    exec bash tests/fuzz/run.sh "${2:-60}" build-fuzz/tests/fuzz/dialogue_fuzzer
     ;;
 *)
     echo "usage: $0 [run|test|windows|sanitize|checks|fuzz [SECONDS]]" >&2
