@@ -6,6 +6,8 @@
 #   ./build.sh sanitize   runs every test on a build with AddressSanitizer and UBSan
 #   ./build.sh checks     runs clang-format, clang-tidy and cppcheck over the sources
 #   ./build.sh fuzz [S]   runs the libFuzzer target for S seconds (default 60)
+#   ./build.sh package    lints the manual page, builds the Debian package, lints it, and
+#                         installs, tries and removes it (this needs root, or sudo)
 # Debian packages the chosen step needs are installed first when they are missing.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -45,9 +47,18 @@ run | test)
 windows)
     install_missing cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 strace
     install_missing --with-recommends wine wine32:i386
+    install_missing unzip
     cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake ${TEXTFILE_CMAKE_ARGS:-} >&2
     cmake --build build-windows -j "$(nproc)" >&2
-    exec ctest --test-dir build-windows --output-on-failure
+    ctest --test-dir build-windows --output-on-failure
+    (cd build-windows && cpack >&2)
+    unzip -l build-windows/textfile-*-windows-x86.zip
+    ;;
+package)
+    install_missing cmake make g++ dpkg-dev lintian groff mandoc man-db
+    cmake -S . -B build-package -DBUILD_TESTING=OFF ${TEXTFILE_CMAKE_ARGS:-} >&2
+    cmake --build build-package -j "$(nproc)" >&2
+    bash packaging/check.sh build-package
     ;;
 sanitize)
     install_missing cmake make g++ libgtest-dev tmux strace
