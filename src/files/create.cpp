@@ -76,7 +76,7 @@ void createFile() {
     }
     if (err != 0) {
         // Reported as a failed close is, and only once: the stream is released without
-        // closeFile, whose close would fail again on the same unwritten data.
+        // closeFile, so that a close failing for the same cause adds no second report.
         reportError("\nError", err);
         std::fclose(file);
         return;
