@@ -39,7 +39,7 @@ int storeText(std::FILE* file) {
                 zero != nullptr ? static_cast<std::size_t>(zero - buffer.data()) : piece.size;
             errno = 0;
             if (std::fwrite(buffer.data(), 1, size, file) != size) {
-                return errno != 0 ? errno : EIO;
+                return lastError();
             }
             textEnded = zero != nullptr;
         }

@@ -28,7 +28,7 @@ void showContents(std::FILE* file) {
         const auto size = static_cast<std::size_t>(count);
         errno = 0;
         if (std::fwrite(block.data(), 1, size, stdout) != size) {
-            reportError("Error", errno != 0 ? errno : EIO);
+            reportError("Error", lastError());
             return;
         }
     }

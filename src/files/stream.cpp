@@ -16,9 +16,6 @@ namespace textfile {
 
 namespace {
 
-// The error number of a stdio call that failed, which need not have set one.
-int lastError() { return errno != 0 ? errno : EIO; }
-
 bool isRegular(std::FILE* stream) {
     struct stat info {};
     return fstat(fileno(stream), &info) == 0 && (info.st_mode & S_IFMT) == S_IFREG;
@@ -30,6 +27,8 @@ bool isDirectory(std::FILE* stream) {
 }
 
 } // namespace
+
+int lastError() { return errno != 0 ? errno : EIO; }
 
 void reportError(const char* label, int err) {
     std::fprintf(stderr, "%s: %s\n", label, std::strerror(err));

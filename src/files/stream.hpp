@@ -5,6 +5,10 @@
 
 namespace textfile {
 
+/// The error number of a stdio call that just failed, which need not have set one (EIO
+/// then). Clear errno before the call.
+int lastError();
+
 /// Writes "<label>: <the platform's text for err>" and a line feed to standard error, as
 /// perror does, for an error number saved at the call that failed.
 void reportError(const char* label, int err);
