@@ -11,14 +11,7 @@ begin_dialogue() {
 }
 say() { printf '%b' "$1" >&3; }
 # await TEXT: waits until the program has written TEXT to standard output.
-await() {
-    local tries
-    for tries in $(seq 400); do
-        grep -qF -- "$1" out && return 0
-        sleep 0.05
-    done
-    fail "the program never wrote '$1'"
-}
+await() { eventually "'$1' on standard output" grep -qF -- "$1" out; }
 end_dialogue() {
     exec 3>&-
     { wait "$pid"; } 2>/dev/null

@@ -114,6 +114,19 @@ expect_run() {
 expect_missing() {
     if [ -e "$1" ]; then fail "$1 exists but should not"; else pass; fi
 }
+# eventually WHAT COMMAND...: waits up to 20 s for COMMAND to succeed; fails the check,
+# naming WHAT, if it never does.
+eventually() {
+    local what=$1 tries
+    shift
+    for tries in $(seq 200); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    fail "gave up waiting for $what"
+    return 1
+}
+
 # Running as an unprivileged user: root may read and write what others may not, so
 # permission cases run as nobody when the tests run as root. USER_DIR is a directory that
 # user may work in, and USER_TEXTFILE a copy of the program that user may start.

@@ -26,24 +26,12 @@ start() {
     tmux_ new-session -d -x 120 -y 30 -c "$SCRATCH" "bash session.sh"
 }
 screen() { tmux_ capture-pane -p -S 0 2>/dev/null | sed -e 's/ *$//' -e '/^$/N;/^\n$/D' >screen; }
+screen_shows() { screen && grep -qF -- "$1" screen; }
 # wait_screen TEXT: waits until the screen shows TEXT.
-wait_screen() {
-    local tries=0
-    until screen && grep -qF -- "$1" screen; do
-        tries=$((tries + 1))
-        [ "$tries" -gt 200 ] && { fail "the screen never showed '$1'"; cat screen; return 1; }
-        sleep 0.1
-    done
-}
+wait_screen() { eventually "the screen to show '$1'" screen_shows "$1" || cat screen; }
 type_line() { tmux_ send-keys -l -- "$1" && tmux_ send-keys Enter; }
 wait_status() {
-    local tries=0
-    until [ -s status ]; do
-        tries=$((tries + 1))
-        [ "$tries" -gt 200 ] && { fail "the program did not end"; return 1; }
-        sleep 0.1
-    done
-    status=$(cat status)
+    eventually "the program to end" test -s status && status=$(cat status)
 }
 
 test_case "a create session reads as a conversation"
