@@ -95,7 +95,7 @@ row "create, one ${line_mib} MiB line, durable peer" "$(ms "$ours_ms")" \
 row "open ${endless_mib} MiB" "" "" "" "$(peak "TEXTFILE <open-large.in") KiB"
 row "a command line without an end" "" "" "" "$(peak "TEXTFILE </dev/zero") KiB"
 row "create, a ${endless_mib} MiB line without an end" "" "" "" \
-    "$(peak "{ printf 'create\\n/dev/null\\n'; head -c $((endless_mib << 20)) /dev/zero | tr '\\\\0' x; } | TEXTFILE") KiB"
+    "$(peak "{ printf 'create\\n/dev/null\\n'; head -c $((endless_mib << 20)) /dev/zero | tr '\\0' x; } | TEXTFILE") KiB"
 ours=$(instructions "$program")
 theirs=$(instructions ./prompt)
 row "start-up: a close run (instructions)" "$ours" "$theirs C program printing the prompt" \
