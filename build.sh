@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Builds textfile and then:
+# Builds textfile with the CMake presets (CMakePresets.json) and then:
 #   ./build.sh run        starts it (build/textfile)
 #   ./build.sh test       runs every test
-#   ./build.sh windows    cross-builds build-windows/textfile.exe and runs its tests under Wine
+#   ./build.sh windows    cross-builds build-windows/textfile.exe, runs its tests under Wine
+#                         and makes its ZIP
 #   ./build.sh sanitize   runs every test on a build with AddressSanitizer and UBSan
 #   ./build.sh checks     runs clang-format, clang-tidy and cppcheck over the sources
 #   ./build.sh fuzz [S]   runs the libFuzzer target for S seconds (default 60)
 #   ./build.sh package    lints the manual page, builds the Debian package, lints it, and
 #                         installs, tries and removes it (this needs root, or sudo)
-# Debian packages the chosen step needs are installed first when they are missing.
+# Besides the presets, it does what CMake cannot: it installs the Debian packages the
+# chosen step needs when they are missing, finds out whether Wine can run the 32-bit
+# Windows program on this machine, and tries the Debian package out.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -33,45 +36,82 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${options[@]}" "${missing[@]}" >&2
 }
 
+# runs_here BUILD LOADER: whether Wine's LOADER runs BUILD/textfile.exe on this machine,
+# that is, whether the program answers with its first prompt. The first start makes the
+# build's Wine prefix, the one its tests use (about 15 s). What Wine said is kept in
+# BUILD/wine-check.log.
+runs_here() {
+    local said
+    said=$(printf 'close\n' | WINEPREFIX="$PWD/$1/wine" WINEDEBUG=-all \
+        WINEDLLOVERRIDES=mscoree,mshtml= "$2" "$1/textfile.exe" 2>"$1/wine-check.log") || true
+    [ "$said" = 'Please enter a command: ' ]
+}
+
+# windows_tests: runs the Windows tests on the 32-bit program where this machine can run
+# it, and otherwise on the x86-64 build of the same sources under wine64. The image test
+# always reads the 32-bit program. TEXTFILE_NO_32BIT=1 takes the second way on any machine.
+windows_tests() {
+    local why wine32
+    if [ -n "${TEXTFILE_NO_32BIT:-}" ]; then
+        why="TEXTFILE_NO_32BIT is set"
+        wine32="not tried, $why"
+    elif runs_here build-windows wine; then
+        echo "this machine runs 32-bit programs: the Windows tests run on the 32-bit program under wine"
+        ctest --preset windows
+        return
+    else
+        why="this machine cannot run 32-bit programs"
+        wine32=$(tail -n 1 build-windows/wine-check.log)
+    fi
+    echo "$why: the Windows tests run on the x86-64 build of the same sources under wine64"
+    install_missing cmake make g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
+    cmake --preset windows-x86_64 >&2
+    cmake --build --preset windows-x86_64 >&2
+    if ! runs_here build-windows-x86_64 /usr/lib/wine/wine64; then
+        echo "build.sh: no Windows test can run: Wine runs neither Windows program here." >&2
+        echo "  the 32-bit program under wine: $wine32" >&2
+        echo "  the x86-64 program under wine64: $(tail -n 1 build-windows-x86_64/wine-check.log)" >&2
+        return 1
+    fi
+    ctest --preset windows-x86_64
+    ctest --preset windows --tests-regex '^image$' --no-tests=error
+}
+
 step=${1:-run}
 case "$step" in
-run | test)
+run)
+    install_missing cmake make g++
+    cmake --preset default >&2
+    cmake --build --preset default --target textfile >&2
+    exec build/textfile
+    ;;
+test)
     install_missing cmake make g++ libgtest-dev tmux strace
-    cmake -S . -B build ${TEXTFILE_CMAKE_ARGS:-} >&2
-    cmake --build build -j "$(nproc)" >&2
-    if [ "$step" = run ]; then
-        exec build/textfile
-    fi
-    exec ctest --test-dir build --output-on-failure
+    exec cmake --workflow --preset default
     ;;
 windows)
-    install_missing cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 strace
+    install_missing cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 strace unzip
     install_missing --with-recommends wine wine32:i386
-    install_missing unzip
-    cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake ${TEXTFILE_CMAKE_ARGS:-} >&2
-    cmake --build build-windows -j "$(nproc)" >&2
-    ctest --test-dir build-windows --output-on-failure
-    (cd build-windows && cpack >&2)
+    cmake --preset windows >&2
+    cmake --build --preset windows >&2
+    windows_tests
+    cpack --preset windows >&2
     unzip -l build-windows/textfile-*-windows-x86.zip
     ;;
 package)
     install_missing cmake make g++ dpkg-dev lintian groff mandoc man-db
-    cmake -S . -B build-package -DBUILD_TESTING=OFF ${TEXTFILE_CMAKE_ARGS:-} >&2
-    cmake --build build-package -j "$(nproc)" >&2
+    cmake --workflow --preset package >&2
     bash packaging/check.sh build-package
     ;;
 sanitize)
     install_missing cmake make g++ libgtest-dev tmux strace
-    cmake -S . -B build-sanitize -DTEXTFILE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        ${TEXTFILE_CMAKE_ARGS:-} >&2
-    cmake --build build-sanitize -j "$(nproc)" >&2
-    exec ctest --test-dir build-sanitize --output-on-failure
+    exec cmake --workflow --preset sanitize
     ;;
 checks)
-    install_missing cmake make g++ libgtest-dev clang-format clang-tidy cppcheck
+    install_missing cmake make g++ clang-format clang-tidy cppcheck
     sources=$(git ls-files '*.cpp' '*.hpp')
     clang-format --dry-run --Werror $sources
-    cmake -S . -B build -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >&2
+    cmake --preset default >&2
     programs=$(git ls-files 'src/*.cpp')
     clang-tidy -p build --quiet $programs 2> >(grep -v "warnings generated" >&2)
     cppcheck --enable=warning,style,performance,portability --error-exitcode=1 --inline-suppr \
@@ -80,13 +120,11 @@ checks)
     ;;
 fuzz)
     install_missing cmake make clang libclang-rt-14-dev
-    CC=clang CXX=clang++ cmake -S . -B build-fuzz -DTEXTFILE_FUZZ=ON -DBUILD_TESTING=OFF \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo ${TEXTFILE_CMAKE_ARGS:-} >&2
-    cmake --build build-fuzz -j "$(nproc)" --target dialogue_fuzzer >&2
+    cmake --workflow --preset fuzz >&2
     exec bash tests/fuzz/run.sh "${2:-60}" build-fuzz/tests/fuzz/dialogue_fuzzer
     ;;
 *)
-    echo "usage: $0 [run|test|windows|sanitize|checks|fuzz [SECONDS]]" >&2
+    echo "usage: $0 [run|test|windows|sanitize|checks|fuzz [SECONDS]|package]" >&2
     exit 2
     ;;
 esac

@@ -1,5 +1,5 @@
 # Run from the top of the source tree. Checks the manual page and the Debian package made
-# in the build directory given:
+# in the build directory given (`cmake --workflow --preset package` makes it there):
 # both lint clean, and the package installs, runs from PATH and removes cleanly.
 set -euo pipefail
 build=$1
@@ -14,8 +14,7 @@ if [ -n "$lint" ]; then
 fi
 
 echo "== Debian package"
-(cd "$build" && cpack -G DEB >&2)
-package=$(ls "$build"/textfile_*_amd64.deb)
+package=$(ls "$build"/textfile_*_"$(dpkg --print-architecture)".deb)
 dpkg-deb --info "$package"
 dpkg-deb --contents "$package"
 echo "== lintian"
