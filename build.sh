@@ -112,7 +112,8 @@ checks)
     sources=$(git ls-files '*.cpp' '*.hpp')
     clang-format --dry-run --Werror $sources
     cmake --preset default >&2
-    programs=$(git ls-files 'src/*.cpp')
+    # The Windows platform file is compiled, with warnings as errors, by the Windows build.
+    programs=$(git ls-files 'src/*.cpp' ':!:src/files/platform_win32.cpp')
     clang-tidy -p build --quiet $programs 2> >(grep -v "warnings generated" >&2)
     cppcheck --enable=warning,style,performance,portability --error-exitcode=1 --inline-suppr \
         --std=c++17 --quiet -I src src

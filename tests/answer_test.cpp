@@ -1,69 +1,76 @@
-// The line reader's boundaries: where a line, a zero byte or the fill byte meet the edge
-// of a piece. The end-to-end tests cannot place input that precisely.
+// The input reader where the end-to-end tests cannot reach: a line whose bytes arrive in
+// separate reads, and the answer limit to the byte.
 #include "console/answer.hpp"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <memory>
+#include <unistd.h>
+
+#include <chrono>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace textfile {
 namespace {
 
-using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+// Standard input, for one test, is a pipe fed with the given parts one write at a time.
+class Input : public ::testing::Test {
+  protected:
+    void feed(std::vector<std::string> parts) {
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        ASSERT_EQ(dup2(ends[0], STDIN_FILENO), STDIN_FILENO);
+        close(ends[0]);
+        resetInput();
+        writer_ = std::thread([parts = std::move(parts), end = ends[1]] {
+            for (const std::string& part : parts) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                EXPECT_EQ(write(end, part.data(), part.size()), static_cast<ssize_t>(part.size()));
+            }
+            close(end);
+        });
+    }
+    void SetUp() override { saved_ = dup(STDIN_FILENO); }
+    void TearDown() override {
+        if (writer_.joinable()) {
+            writer_.join();
+        }
+        dup2(saved_, STDIN_FILENO);
+        close(saved_);
+    }
+    std::string answer() {
+        readAnswer(answer_);
+        return answer_.tooLong ? "(too long)" : answer_.text.data();
+    }
 
-File inputOf(const std::string& bytes) {
-    File file(std::tmpfile(), std::fclose);
-    std::fwrite(bytes.data(), 1, bytes.size(), file.get());
-    std::rewind(file.get());
-    return file;
+  private:
+    int saved_ = -1;
+    std::thread writer_;
+    Answer answer_{};
+};
+
+TEST_F(Input, GathersAnswersAndTextFromPiecesAsTheyArrive) {
+    feed({"cre", "ate", "\nna", std::string("me\0dropped", 10), "\nthe ", "text\nnext"});
+    EXPECT_EQ(answer(), "create");
+    EXPECT_EQ(answer(), "name");
+    std::string text;
+    Piece piece{};
+    do {
+        piece = readPiece(SIZE_MAX);
+        text.append(piece.data, piece.size);
+    } while (piece.size > 0 && !piece.lineEnd);
+    EXPECT_EQ(text, "the text\n");
+    EXPECT_EQ(answer(), "next");
+    EXPECT_EQ(answer(), "");
 }
 
-TEST(ReadAnswer, TakesOneLineWithoutItsLineFeed) {
-    File in = inputOf("create\nname\n\nlast");
-    EXPECT_EQ(readAnswer(in.get()).text, "create");
-    EXPECT_EQ(readAnswer(in.get()).text, "name");
-    EXPECT_EQ(readAnswer(in.get()).text, "");
-    EXPECT_EQ(readAnswer(in.get()).text, "last");
-    const Answer atEnd = readAnswer(in.get());
-    EXPECT_EQ(atEnd.text, "");
-    EXPECT_FALSE(atEnd.tooLong);
-}
-
-TEST(ReadAnswer, EndsAtAZeroByteAndDropsTheRestOfTheLine) {
-    File in = inputOf(std::string("open\0junk\nnext\n", 15));
-    EXPECT_EQ(readAnswer(in.get()).text, "open");
-    EXPECT_EQ(readAnswer(in.get()).text, "next");
-}
-
-TEST(ReadAnswer, KeepsBytesThatLookLikeTheBufferFill) {
-    File in = inputOf("\x7f\x7f\n\x7f");
-    EXPECT_EQ(readAnswer(in.get()).text, "\x7f\x7f");
-    EXPECT_EQ(readAnswer(in.get()).text, "\x7f");
-}
-
-TEST(ReadAnswer, TakesTheLongestAnswerAndRefusesOneByteMore) {
+TEST_F(Input, TakesTheLongestAnswerAndRefusesOneByteMore) {
     const std::string longest(kAnswerLimit, 'a');
-    File in = inputOf(longest + "\nnext\n" + longest + "b");
-    const Answer whole = readAnswer(in.get());
-    EXPECT_FALSE(whole.tooLong);
-    EXPECT_EQ(whole.text, longest);
-    EXPECT_EQ(readAnswer(in.get()).text, "next");
-    EXPECT_TRUE(readAnswer(in.get()).tooLong);
-}
-
-TEST(ReadPiece, SplitsALongLineAndMarksOnlyItsLastPiece) {
-    File in = inputOf(std::string(10, 'x') + std::string("\0y\n", 3));
-    char buffer[8];
-    const Piece first = readPiece(buffer, sizeof buffer, in.get());
-    EXPECT_EQ(first.size, 7u);
-    EXPECT_FALSE(first.lineEnd);
-    const Piece second = readPiece(buffer, sizeof buffer, in.get());
-    EXPECT_EQ(second.size, 6u);
-    EXPECT_TRUE(second.lineEnd);
-    EXPECT_EQ(std::string(buffer, second.size), std::string("xxx\0y\n", 6));
-    EXPECT_EQ(readPiece(buffer, sizeof buffer, in.get()).size, 0u);
+    feed({longest.substr(0, 1000), longest.substr(1000) + "\nnext\n", longest, "b\n"});
+    EXPECT_EQ(answer(), longest);
+    EXPECT_EQ(answer(), "next");
+    EXPECT_EQ(answer(), "(too long)");
 }
 
 } // namespace

@@ -1,74 +1,88 @@
 #include "console/answer.hpp"
 
-#include <array>
-#include <cerrno>
-#include <climits>
+#include "console/console.hpp"
+#include "files/platform.hpp"
+
 #include <cstring>
 
 namespace textfile {
 
 namespace {
 
-// Any byte but zero: see readPiece.
-constexpr char kFill = '\x7f';
+// Standard input is read in blocks of this size: a long text line arrives in few calls.
+constexpr std::size_t kInputBlock = std::size_t{1024} * 1024;
+
+// What was read from standard input and not yet taken: data[begin, end).
+struct InputBuffer {
+    alignas(4096) std::array<char, kInputBlock> data; // page-aligned: copied into fastest
+    std::size_t begin;
+    std::size_t end;
+    bool ended; // the input has ended: no read is tried again, as a terminal's Ctrl+D is final
+};
+InputBuffer input;
 
 } // namespace
 
-void showPrompt(const char* prompt) { std::fputs(prompt, stdout); }
-
-Piece readPiece(char* buffer, std::size_t capacity, std::FILE* in) {
-    if (capacity < 2 || capacity > INT_MAX) {
-        return {0, false, EINVAL};
-    }
-    // fgets does not say how much it read, and the input may hold zero bytes of its
-    // own. It stops after the first line feed, so a line feed in the buffer ends the
-    // data; otherwise, with the buffer filled with a nonzero byte first, the last zero
-    // byte in it is the one fgets wrote after the data.
-    std::memset(buffer, kFill, capacity);
-    errno = 0;
-    if (std::fgets(buffer, static_cast<int>(capacity), in) == nullptr) {
-        // After a failed read the buffer's contents are undefined, even if some data came.
-        const int err = errno != 0 ? errno : EIO;
-        return {0, false, std::ferror(in) != 0 ? err : 0};
-    }
-    if (const void* lineFeed = std::memchr(buffer, '\n', capacity - 1)) {
-        return {static_cast<std::size_t>(static_cast<const char*>(lineFeed) - buffer) + 1, true, 0};
-    }
-    std::size_t size = capacity - 1;
-    while (buffer[size] != '\0') {
-        --size;
-    }
-    return {size, false, 0};
+void resetInput() noexcept {
+    input.begin = 0;
+    input.end = 0;
+    input.ended = false;
 }
 
-Answer readAnswer(std::FILE* in) {
-    // Most answers fit in one piece; a longer line is gathered up to the limit.
-    std::array<char, 4096> piece{};
-    std::string line;
-    for (;;) {
-        const Piece read = readPiece(piece.data(), piece.size(), in);
+Piece readPiece(std::size_t most) noexcept {
+    if (input.begin == input.end && !input.ended) {
+        const platform::Transfer read =
+            platform::readBlock(platform::kStandardInput, input.data.data(), input.data.size());
         if (read.error != 0) {
-            return {std::string(), false};
+            return {nullptr, 0, false, read.error};
         }
-        line.append(piece.data(), read.size);
-        if (line.size() - (read.lineEnd ? 1 : 0) > kAnswerLimit) {
-            return {std::string(), true};
+        input.begin = 0;
+        input.end = read.count;
+        input.ended = read.count == 0;
+    }
+    char* start = input.data.data() + input.begin;
+    std::size_t size = input.end - input.begin;
+    size = size < most ? size : most;
+    const void* lineFeed = std::memchr(start, '\n', size);
+    if (lineFeed != nullptr) {
+        size = static_cast<std::size_t>(static_cast<const char*>(lineFeed) - start) + 1;
+    }
+    input.begin += size;
+    return {start, size, lineFeed != nullptr, 0};
+}
+
+void readAnswer(Answer& answer) noexcept {
+    // The line, its line feed included, is gathered up to one byte past the limit: that
+    // byte is the line feed, or shows that the line is too long.
+    std::size_t size = 0;
+    answer.tooLong = false;
+    for (;;) {
+        const Piece piece = readPiece(kAnswerLimit + 1 - size);
+        if (piece.error != 0) {
+            size = 0;
+            break;
         }
-        if (read.lineEnd || read.size == 0) {
+        std::memcpy(answer.text.data() + size, piece.data, piece.size);
+        size += piece.size;
+        if (piece.lineEnd || piece.size == 0) {
+            break;
+        }
+        if (size > kAnswerLimit) {
+            answer.tooLong = true;
+            size = 0;
             break;
         }
     }
-    removeNewline(line.data(), line.size());
-    line.resize(std::strlen(line.c_str()));
-    return {line, false};
+    answer.text[size] = '\0';
+    removeNewline(answer.text.data(), size);
 }
 
-Answer askAnswer(const char* prompt) {
-    showPrompt(prompt);
-    return readAnswer();
+void askAnswer(const char* prompt, Answer& answer) noexcept {
+    say(prompt);
+    readAnswer(answer);
 }
 
-void removeNewline(char* buffer, std::size_t capacity) {
+void removeNewline(char* buffer, std::size_t capacity) noexcept {
     if (auto* lineFeed = static_cast<char*>(std::memchr(buffer, '\n', capacity))) {
         *lineFeed = '\0';
     }

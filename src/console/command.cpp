@@ -1,11 +1,12 @@
 #include "console/command.hpp"
 
 #include "console/answer.hpp"
+#include "console/console.hpp"
 #include "files/commands.hpp"
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
+#include <cstring>
 
 namespace textfile {
 
@@ -14,10 +15,10 @@ namespace {
 struct Command {
     const char* word;
     // cppcheck-suppress unusedStructMember ; called through the table in getCommand
-    void (*run)();
+    void (*run)() noexcept;
 };
 
-void doNothing() {}
+void doNothing() noexcept {}
 
 // Matched in this order; a command word matches only as the whole answer, byte for byte.
 constexpr std::array<Command, 3> kCommands{{
@@ -28,14 +29,15 @@ constexpr std::array<Command, 3> kCommands{{
 
 } // namespace
 
-void getCommand() {
-    const Answer cmd = askAnswer("Please enter a command: ");
+void getCommand() noexcept {
+    static Answer cmd;
+    askAnswer("Please enter a command: ", cmd);
     const auto* command =
-        std::find_if(kCommands.begin(), kCommands.end(), [&cmd](const Command& entry) {
-            return !cmd.tooLong && cmd.text == entry.word;
+        std::find_if(kCommands.begin(), kCommands.end(), [](const Command& entry) {
+            return !cmd.tooLong && std::strcmp(cmd.text.data(), entry.word) == 0;
         });
     if (command == kCommands.end()) {
-        std::fputs("No such command exists. Application will now exit.\n", stdout);
+        say("No such command exists. Application will now exit.\n");
         return;
     }
     command->run();

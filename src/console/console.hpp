@@ -2,10 +2,17 @@
 
 namespace textfile {
 
-/// Sets up the standard streams before the dialogue starts: a standard stream that was
-/// closed is reopened on the null device, so that no file the program opens takes its
-/// place and receives prompts or error reports; standard output is written through; a
-/// write to a pipe nobody reads any more fails instead of ending the run.
-void prepareConsole();
+/// Sets up the standard streams before the dialogue starts (see the platform layer) and
+/// starts reading standard input afresh.
+void prepareConsole() noexcept;
+
+/// Writes a prompt or a message to standard output, at once: it is on the screen before
+/// the program waits, and before any error report that follows it.
+void say(const char* text) noexcept;
+
+/// The one way a failure is reported: "<label>: <the platform's text for err>" and a line
+/// feed on standard error, in one write, as perror words it. `err` is the error number
+/// saved at the call that failed.
+void reportError(const char* label, int err) noexcept;
 
 } // namespace textfile

@@ -90,6 +90,27 @@ status=$?
 expect_err ''
 expect_status 0
 
+if [ -z "${TEXTFILE_SANITIZED:-}" ]; then
+    test_case "in the least address space it starts in, every command works"
+    # The program allocates nothing once started, so what it needs to start is all it needs.
+    starts() { { (ulimit -v "$1" && exec "$TEXTFILE" <in >/dev/null 2>&1); } 2>/dev/null; }
+    input 'close\n'
+    low=0 high=65536
+    while [ $((high - low)) -gt 16 ]; do
+        middle=$(((low + high) / 2))
+        if starts "$middle"; then high=$middle; else low=$middle; fi
+    done
+    input 'create\nlimited.txt\nstored in the least memory\n'
+    (ulimit -v "$high" && textfile <in >out 2>err)
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    input 'open\nlimited.txt\n'
+    (ulimit -v "$high" && textfile <in >out 2>err)
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_LOCATION\nstored in the least memory\n" ''
+    rm limited.txt
+fi
+
 test_case "no file but the named ones was touched"
 ls -A | grep -avxE 'answers|err|expected|in|out|listing.*' | sort >listing
 printf '%s\n' folder kept.txt "$name" shown.txt vanishing.txt | sort >listing.expected
