@@ -45,20 +45,23 @@ cc -O2 -o prompt prompt.c
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-# compare OURS THEIRS: sets ratio to textfile's time over its peer's, the median over the
-# rounds of the ratio of the two medians in each round, and ours_ms and theirs_ms to the
-# medians of those medians.
+# compare OURS THEIRS [PREPARE]: runs PREPARE, if given, before every run of either; sets ratio to textfile's time over its peer's, the median over the
+# rounds of the ratio of the two medians in each round; cpu_ratio likewise for the CPU time
+# (user and system, mean of a round); and ours_ms and theirs_ms to the medians of those
+# medians.
 compare() {
-    local round ratios=() ours=() theirs=()
+    local round ratios=() cpu_ratios=() ours=() theirs=()
     for round in $(seq "$rounds"); do
-        hyperfine --warmup 1 --runs "$runs" --export-csv times.csv "$1" "$2" >/dev/null 2>&1
+        hyperfine --warmup 1 --runs "$runs" --prepare "${3:-true}" --export-csv times.csv "$1" "$2" >/dev/null 2>&1
         ours+=("$(awk -F, 'NR == 2 { print $4 * 1000 }' times.csv)")
         theirs+=("$(awk -F, 'NR == 3 { print $4 * 1000 }' times.csv)")
         ratios+=("$(awk -F, 'NR == 2 { a = $4 } NR == 3 { b = $4 } END { printf "%.2f", a / b }' times.csv)")
+        cpu_ratios+=("$(awk -F, 'NR == 2 { a = $5 + $6 } NR == 3 { b = $5 + $6 } END { printf "%.2f", a / b }' times.csv)")
     done
     ours_ms=$(printf '%s\n' "${ours[@]}" | median)
     theirs_ms=$(printf '%s\n' "${theirs[@]}" | median)
     ratio=$(printf '%s\n' "${ratios[@]}" | median)
+    cpu_ratio=$(printf '%s\n' "${cpu_ratios[@]}" | median)
 }
 
 # peak [SHELL COMMAND]: textfile's peak resident memory in KiB when run by the command,
@@ -75,28 +78,30 @@ instructions() {
         sed -n 's/.*Collected : //p'
 }
 
-row() { printf '| %s | %s | %s | %s | %s |\n' "$@"; }
+row() { printf '| %s | %s | %s | %s | %s | %s |\n' "$@"; }
 ms() { printf '%.0f ms' "$1"; }
 
-echo "| case | textfile | peer | ratio | textfile's peak memory |"
-echo "|---|---|---|---|---|"
+echo "| case | textfile | peer | ratio | CPU ratio | textfile's peak memory |"
+echo "|---|---|---|---|---|---|"
 compare "'$program' <open.in | cat >/dev/null" "cat file.bin | cat >/dev/null"
-row "open ${file_mib} MiB, piped on" "$(ms "$ours_ms")" "$(ms "$theirs_ms") \`cat FILE \| cat\`" "$ratio" \
+row "open ${file_mib} MiB, piped on" "$(ms "$ours_ms")" "$(ms "$theirs_ms") \`cat FILE \| cat\`" "$ratio" "$cpu_ratio" \
     "$(peak "TEXTFILE <open.in | cat >/dev/null") KiB"
 compare "'$program' <open.in >shown.out" "cat file.bin >cat.out"
-row "open ${file_mib} MiB, to a file" "$(ms "$ours_ms")" "$(ms "$theirs_ms") \`cat FILE > out\`" "$ratio" \
+row "open ${file_mib} MiB, to a file" "$(ms "$ours_ms")" "$(ms "$theirs_ms") \`cat FILE > out\`" "$ratio" "$cpu_ratio" \
     "$(peak "TEXTFILE <open.in >shown.out") KiB"
-compare "'$program' <create.in >/dev/null" "cat line.txt >cat.out"
-row "create, one ${line_mib} MiB line" "$(ms "$ours_ms")" "$(ms "$theirs_ms") \`cat LINE > out\`" "$ratio" \
+# Each create makes a new file, as its peer does.
+new='rm -f line.out cat.out dd.out'
+compare "'$program' <create.in >/dev/null" "cat line.txt >cat.out" "$new"
+row "create, one ${line_mib} MiB line, new file" "$(ms "$ours_ms")" "$(ms "$theirs_ms") \`cat LINE > out\`" "$ratio" "$cpu_ratio" \
     "$(peak "TEXTFILE <create.in") KiB"
-compare "'$program' <create.in >/dev/null" "dd if=line.txt of=dd.out bs=1M conv=fsync status=none"
-row "create, one ${line_mib} MiB line, durable peer" "$(ms "$ours_ms")" \
-    "$(ms "$theirs_ms") \`dd bs=1M conv=fsync\`" "$ratio" ""
-row "open ${endless_mib} MiB" "" "" "" "$(peak "TEXTFILE <open-large.in") KiB"
-row "a command line without an end" "" "" "" "$(peak "TEXTFILE </dev/zero") KiB"
-row "create, a ${endless_mib} MiB line without an end" "" "" "" \
+compare "'$program' <create.in >/dev/null" "dd if=line.txt of=dd.out bs=1M conv=fsync status=none" "$new"
+row "create, one ${line_mib} MiB line, new file, durable peer" "$(ms "$ours_ms")" \
+    "$(ms "$theirs_ms") \`dd bs=1M conv=fsync\`" "$ratio" "$cpu_ratio" ""
+row "open ${endless_mib} MiB" "" "" "" "" "$(peak "TEXTFILE <open-large.in") KiB"
+row "a command line without an end" "" "" "" "" "$(peak "TEXTFILE </dev/zero") KiB"
+row "create, a ${endless_mib} MiB line without an end" "" "" "" "" \
     "$(peak "{ printf 'create\\n/dev/null\\n'; head -c $((endless_mib << 20)) /dev/zero | tr '\\0' x; } | TEXTFILE") KiB"
 ours=$(instructions "$program")
 theirs=$(instructions ./prompt)
 row "start-up: a close run (instructions)" "$ours" "$theirs C program printing the prompt" \
-    "$(awk -v a="${ours//,/}" -v b="${theirs//,/}" 'BEGIN { printf "%.1f", a / b }')" ""
+    "$(awk -v a="${ours//,/}" -v b="${theirs//,/}" 'BEGIN { printf "%.1f", a / b }')" "" ""
