@@ -9,14 +9,36 @@
 
 namespace textfile {
 
+namespace {
+
+// The first failed write to standard output, unless a report of one was already made.
+struct OutputState {
+    int unreported;
+    bool reported;
+};
+OutputState output;
+
+} // namespace
+
 void prepareConsole() noexcept {
     platform::setUpStandardStreams();
     resetInput();
+    output = {};
 }
 
 void say(const char* text) noexcept {
-    // A prompt that cannot be shown does not stop the dialogue.
-    (void)platform::writeAll(platform::kStandardOutput, text, std::strlen(text));
+    const int err = platform::writeAll(platform::kStandardOutput, text, std::strlen(text));
+    if (err != 0 && output.unreported == 0) {
+        output.unreported = err;
+    }
+}
+
+void outputFailureReported() noexcept { output.reported = true; }
+
+void finishConsole() noexcept {
+    if (output.unreported != 0 && !output.reported) {
+        reportError("Error", output.unreported);
+    }
 }
 
 void reportError(const char* label, int err) noexcept {

@@ -7,8 +7,17 @@ namespace textfile {
 void prepareConsole() noexcept;
 
 /// Writes a prompt or a message to standard output, at once: it is on the screen before
-/// the program waits, and before any error report that follows it.
+/// the program waits, and before any error report that follows it. A failure is kept for
+/// finishConsole.
 void say(const char* text) noexcept;
+
+/// Tells the console that a write to standard output failed and that the caller reports
+/// it: finishConsole then adds no report of its own.
+void outputFailureReported() noexcept;
+
+/// Ends the dialogue: a write to standard output that failed and was not reported is
+/// reported now, once, so that no output is lost in silence.
+void finishConsole() noexcept;
 
 /// The one way a failure is reported: "<label>: <the platform's text for err>" and a line
 /// feed on standard error, in one write, as perror words it. `err` is the error number

@@ -6,5 +6,6 @@
 int main() {
     textfile::prepareConsole();
     textfile::getCommand();
+    textfile::finishConsole();
     return 0;
 }

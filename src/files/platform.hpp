@@ -28,26 +28,54 @@ enum class Sink { pipe, regularFile, other };
 
 /// Prepares the standard streams before the dialogue: a standard descriptor the program
 /// was started without is opened on the null device, so that no file opened later takes
-/// its place; and a write to a pipe nobody reads fails with EPIPE instead of ending the run.
+/// its place; and a write to a pipe nobody reads (EPIPE), or past the file-size limit
+/// (EFBIG), fails instead of ending the run with a signal.
 void setUpStandardStreams() noexcept;
 
-/// Opens `name` for reading and writing, creating it if missing, without emptying it:
-/// an existing file keeps its contents until emptyFile. Fails where the C runtime's mode
-/// "w+" fails (a missing directory, a directory, no permission to read and write).
-int openForCreate(const char* name, int& file) noexcept;
+/// Opens `name` for the create command, creating it if missing, without emptying it: an
+/// existing file keeps its contents until emptyFile. Fails where the C runtime's mode "w+"
+/// fails (a missing directory, a directory, no permission to read and write), and for a
+/// FIFO that nobody reads (ENXIO), which would never take the text; a FIFO with a reader
+/// is opened for writing only. `created` tells whether this call made the file.
+int openForCreate(const char* name, int& file, bool& created) noexcept;
 
 /// Opens an existing file for reading only; a directory is refused with EISDIR where the
 /// system would open it.
 int openForReading(const char* name, int& file) noexcept;
 
-/// Closes the file; the descriptor is released whatever the result.
+/// Closes the file, which releases its lock; the descriptor is released whatever the
+/// result.
 int closeFile(int file) noexcept;
+
+/// Takes an exclusive lock on the file, waiting while another program holds one. Where
+/// the file system has no locks, the file is used unlocked (0).
+int lockFile(int file) noexcept;
+
+/// Releases the lock lockFile took.
+void unlockFile(int file) noexcept;
+
+/// Whether the file is a regular file holding at least one byte.
+bool holdsData(int file) noexcept;
+
+/// Opens a new temporary file for reading and writing, with no name anyone could open,
+/// that is gone once closed: in the directory of `near` where its file system allows,
+/// else in the system's place for temporary files.
+int openTemporary(const char* near, int& file) noexcept;
+
+/// Copies the first `size` bytes of `from` to `to`, at `to`'s position.
+int copyFromStart(int to, int from, std::size_t size) noexcept;
 
 /// Cuts a regular file to length zero; a device or pipe is left alone.
 int emptyFile(int file) noexcept;
 
-/// Makes a regular file's data durable on its storage device; others need nothing.
+/// Makes a regular file's data durable on its storage device; others need nothing, and
+/// neither does a file that cannot be synced at all (a kernel setting, for example).
 int syncFile(int file) noexcept;
+
+/// Makes the entry for `name`, a file just created, durable in its directory. A
+/// directory that cannot be synced or opened is left as it is (0). Nothing on Windows,
+/// whose file systems keep their directories themselves.
+int syncDirectoryOf(const char* name) noexcept;
 
 /// Whether `name` still leads to the open file, which may have been removed or replaced
 /// while the program waited: 0, ENOENT when the name is gone, EISDIR when a directory took
@@ -58,6 +86,13 @@ int checkStillNamed(int file, const char* name) noexcept;
 /// Reads what the file has ready, up to `size` bytes, without waiting for more: a pipe or
 /// terminal gives its data as it arrives.
 Transfer readBlock(int file, char* buffer, std::size_t size) noexcept;
+
+/// readBlock, stopping at the position `end` of the file: no byte at or past it is read.
+Transfer readBlockBefore(int file, char* buffer, std::size_t size, long long end) noexcept;
+
+/// The size of `file` if it is a regular file and the very file `other` leads to (the
+/// same device and inode, or volume and file index), else -1.
+long long sizeIfSame(int file, int other) noexcept;
 
 /// Writes all `size` bytes, however many calls it takes.
 int writeAll(int file, const char* data, std::size_t size) noexcept;

@@ -1,10 +1,15 @@
 // The platform layer on POSIX systems.
 #include "files/platform.hpp"
 
+#include <array>
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #if defined(__linux__)
@@ -21,6 +26,51 @@ mode_t typeOf(int file) noexcept {
     return fstat(file, &info) == 0 ? info.st_mode & S_IFMT : 0;
 }
 
+// Whether an error from fsync means the file cannot be synced at all, rather than that
+// its data may be lost: a kernel setting, a pipe, a file system without the call.
+bool cannotSync(int err) noexcept { return err == EINVAL || err == ENOTSUP || err == EROFS; }
+
+// The directory part of `name` ("." for a bare name), in storage of its own. A name that
+// could be opened is shorter than PATH_MAX, and so is its directory.
+const char* directoryOf(const char* name) noexcept {
+    static std::array<char, PATH_MAX> directory;
+    const char* slash = std::strrchr(name, '/');
+    if (slash == nullptr) {
+        return ".";
+    }
+    const std::size_t length = slash == name ? 1 : static_cast<std::size_t>(slash - name);
+    if (length >= directory.size()) {
+        return nullptr;
+    }
+    std::memcpy(directory.data(), name, length);
+    directory[length] = '\0';
+    return directory.data();
+}
+
+// A FIFO at `name` opened for writing without waiting: -1 with errno ENXIO when nobody
+// reads it, -1 with errno 0 when `name` is no FIFO.
+int openFifo(const char* name) noexcept {
+    struct stat info {};
+    if (stat(name, &info) != 0 || (info.st_mode & S_IFMT) != S_IFIFO) {
+        errno = 0;
+        return -1;
+    }
+    const int file = open(name, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file != -1) {
+        fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK);
+    }
+    return file;
+}
+
+int retryingOpen(const char* name, int flags, mode_t mode = 0666) noexcept {
+    for (;;) {
+        const int file = open(name, flags | O_CLOEXEC, mode);
+        if (file != -1 || errno != EINTR) {
+            return file;
+        }
+    }
+}
+
 } // namespace
 
 void setUpStandardStreams() noexcept {
@@ -32,15 +82,30 @@ void setUpStandardStreams() noexcept {
         }
     }
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
-int openForCreate(const char* name, int& file) noexcept {
-    file = open(name, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+int openForCreate(const char* name, int& file, bool& created) noexcept {
+    created = false;
+    file = openFifo(name);
+    if (file != -1 || errno != 0) {
+        return file == -1 ? errno : 0;
+    }
+    // Opened first without creating, to know whether this run made the file.
+    file = retryingOpen(name, O_RDWR);
+    if (file == -1 && errno == ENOENT) {
+        file = retryingOpen(name, O_RDWR | O_CREAT | O_EXCL);
+        created = file != -1;
+        if (file == -1 && errno == EEXIST) {
+            // Made meanwhile by someone else, or a link to a file still to be made.
+            file = retryingOpen(name, O_RDWR | O_CREAT);
+        }
+    }
     return file == -1 ? errno : 0;
 }
 
 int openForReading(const char* name, int& file) noexcept {
-    file = open(name, O_RDONLY | O_CLOEXEC);
+    file = retryingOpen(name, O_RDONLY);
     if (file == -1) {
         return errno;
     }
@@ -54,6 +119,83 @@ int openForReading(const char* name, int& file) noexcept {
 
 int closeFile(int file) noexcept { return close(file) == 0 ? 0 : errno; }
 
+int lockFile(int file) noexcept {
+    for (;;) {
+        if (flock(file, LOCK_EX) == 0) {
+            return 0;
+        }
+        if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) {
+            return 0;
+        }
+        if (errno != EINTR) {
+            return errno;
+        }
+    }
+}
+
+void unlockFile(int file) noexcept { flock(file, LOCK_UN); }
+
+bool holdsData(int file) noexcept {
+    struct stat info {};
+    return fstat(file, &info) == 0 && (info.st_mode & S_IFMT) == S_IFREG && info.st_size > 0;
+}
+
+int openTemporary(const char* near, int& file) noexcept {
+#if defined(O_TMPFILE)
+    const char* tmpdir = std::getenv("TMPDIR");
+    for (const char* directory : {directoryOf(near), tmpdir, "/tmp"}) {
+        if (directory != nullptr && *directory != '\0') {
+            file = retryingOpen(directory, O_TMPFILE | O_RDWR, 0600);
+            if (file != -1) {
+                return 0;
+            }
+        }
+    }
+    return errno;
+#else
+    (void)near;
+    file = -1;
+    return ENOSYS;
+#endif
+}
+
+int copyFromStart(int to, int from, std::size_t size) noexcept {
+    off_t offset = 0;
+#if defined(__linux__)
+    // Within the system; a file system that cannot leaves the rest to the loop below.
+    while (size > 0) {
+        const ssize_t count = copy_file_range(from, &offset, to, nullptr, size, 0);
+        if (count > 0) {
+            size -= static_cast<std::size_t>(count);
+        } else if (count == 0) {
+            return EIO; // the temporary file is shorter than what was written to it
+        } else if (errno != EINTR) {
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+                return errno;
+            }
+            break;
+        }
+    }
+#endif
+    static std::array<char, std::size_t{64} * 1024> buffer;
+    while (size > 0) {
+        const ssize_t count =
+            pread(from, buffer.data(), size < buffer.size() ? size : buffer.size(), offset);
+        if (count <= 0) {
+            if (count == -1 && errno == EINTR) {
+                continue;
+            }
+            return count == 0 ? EIO : errno;
+        }
+        if (const int err = writeAll(to, buffer.data(), static_cast<std::size_t>(count))) {
+            return err;
+        }
+        offset += count;
+        size -= static_cast<std::size_t>(count);
+    }
+    return 0;
+}
+
 int emptyFile(int file) noexcept {
     if (typeOf(file) != S_IFREG) {
         return 0;
@@ -62,10 +204,21 @@ int emptyFile(int file) noexcept {
 }
 
 int syncFile(int file) noexcept {
-    if (typeOf(file) != S_IFREG) {
+    if (typeOf(file) != S_IFREG || fsync(file) == 0) {
         return 0;
     }
-    return fsync(file) == 0 ? 0 : errno;
+    return cannotSync(errno) ? 0 : errno;
+}
+
+int syncDirectoryOf(const char* name) noexcept {
+    const char* path = directoryOf(name);
+    const int directory = path != nullptr ? retryingOpen(path, O_RDONLY | O_DIRECTORY) : -1;
+    if (directory == -1) {
+        return 0;
+    }
+    const int err = fsync(directory) == 0 || cannotSync(errno) ? 0 : errno;
+    close(directory);
+    return err;
 }
 
 int checkStillNamed(int file, const char* name) noexcept {
@@ -90,6 +243,25 @@ Transfer readBlock(int file, char* buffer, std::size_t size) noexcept {
             return {0, errno};
         }
     }
+}
+
+Transfer readBlockBefore(int file, char* buffer, std::size_t size, long long end) noexcept {
+    const off_t position = lseek(file, 0, SEEK_CUR);
+    if (position == -1) {
+        return {0, errno};
+    }
+    const auto left = static_cast<unsigned long long>(end > position ? end - position : 0);
+    return readBlock(file, buffer, left < size ? static_cast<std::size_t>(left) : size);
+}
+
+long long sizeIfSame(int file, int other) noexcept {
+    struct stat one {};
+    struct stat two {};
+    if (fstat(file, &one) != 0 || fstat(other, &two) != 0 || one.st_dev != two.st_dev ||
+        one.st_ino != two.st_ino || (one.st_mode & S_IFMT) != S_IFREG) {
+        return -1;
+    }
+    return one.st_size;
 }
 
 int writeAll(int file, const char* data, std::size_t size) noexcept {

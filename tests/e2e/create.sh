@@ -7,12 +7,62 @@ run
 expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
 expect_bytes notes.txt '  50%% off: %%s %%d \\\\n\ttab\rcr '
 
-test_case "an existing file is replaced by the new text"
+test_case "an existing file is replaced by the new text, short or long, and stays the same file"
 printf 'a much longer old text\nwith two lines\n' >old.txt
 input 'create\nold.txt\nnew\n'
 run
 expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
 expect_bytes old.txt 'new'
+# Longer than what arrives in one read, so it is kept aside until its line has ended.
+on_linux && ln old.txt old-link.txt
+head -c 3000000 /dev/urandom | tr -d '\n\0\032' >long.expected
+{ printf 'create\nold.txt\n'; cat long.expected; printf '\n'; } >in
+run
+expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+expect_same long.expected old.txt
+on_linux && expect_same long.expected old-link.txt
+
+test_case "a text that never completes leaves an existing file as it was"
+printf 'precious' >kept.txt
+begin_dialogue
+say 'create\nkept.txt\n'
+await 'placed in the file'
+head -c 300000 /dev/zero | tr '\0' y >&3
+sleep 0.5
+kill -s TERM "$pid"
+end_dialogue
+expect_status 143
+expect_bytes kept.txt 'precious'
+if on_linux; then
+    # Input that fails after the first read of the text.
+    first_read=$(strace -e trace=read "$TEXTFILE" </dev/null 2>&1 >/dev/null | grep -n '^read(0,' | cut -d: -f1)
+    { printf 'create\nkept.txt\n'; head -c 3000000 /dev/zero | tr '\0' z; printf '\n'; } >in
+    ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e inject=read:error=EIO:when=$((first_read + 1)) \
+        "$TEXTFILE" <in >out 2>err
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: Input/output error\n'
+    expect_bytes kept.txt 'precious'
+fi
+
+test_case "two runs storing into one name take turns, and the file ends with one whole text"
+begin_dialogue
+say 'create\nshared.txt\n'
+await 'placed in the file'
+head -c 200000 /dev/zero | tr '\0' a >&3
+eventually "the first text to arrive" test -s shared.txt
+input 'create\nshared.txt\nsecond\n'
+(exec ${EMULATOR:+"$EMULATOR"} "$TEXTFILE" <in >second.out 2>second.err) &
+second=$!
+eventually "the second run's text prompt" grep -qF 'placed in the file' second.out
+sleep 0.5
+if grep -q 'File created' second.out; then fail "the second run stored while the first was storing"; else pass; fi
+say '\n'
+end_dialogue
+expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+wait "$second"
+expect_bytes second.out "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED"
+expect_bytes second.err ''
+expect_bytes shared.txt 'second'
 
 test_case "an empty line, or the end of input, at the text prompt stores an empty file"
 input 'create\nempty.txt\n\nmore\n'
@@ -77,13 +127,18 @@ expect_run "$ASK_COMMAND$ASK_NAME" "$NO_SUCH_FILE"
 test_case "the text is on disk before it is confirmed"
 input 'create\ndurable.txt\ndurable\n'
 # (A leak check cannot run under strace.)
-ASAN_OPTIONS=detect_leaks=0 strace -f -o trace -e trace=fsync,write -- ${EMULATOR:+"$EMULATOR"} "$TEXTFILE" <in >out 2>err
+ASAN_OPTIONS=detect_leaks=0 strace -f -o trace -e trace=fsync,write,openat -- ${EMULATOR:+"$EMULATOR"} "$TEXTFILE" <in >out 2>err
 status=$?
 expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
-# The text is written to the file, synced, and only then confirmed.
+# The text is written to the file, synced, and only then confirmed; on Linux the new
+# file's directory is synced too.
 sed -n -e 's/^[0-9 ]*write([0-9]*, "durable".*/text/p' -e 's/^[0-9 ]*fsync(.*) *= 0$/fsync/p' \
     -e 's/^[0-9 ]*write([0-9]*, "File created.*/confirmation/p' trace | uniq >out
 expect_out 'text\nfsync\nconfirmation\n'
+if on_linux; then
+    directory=$(sed -n 's/^[0-9 ]*openat(AT_FDCWD, ".", O_RDONLY|O_CLOEXEC|O_DIRECTORY) = \([0-9]*\)$/\1/p' trace)
+    if [ -n "$directory" ] && grep -q "fsync($directory) *= 0" trace; then pass; else fail "the directory was not synced"; fi
+fi
 
 # Devices and file permissions as Linux has them.
 if on_linux; then
@@ -92,11 +147,46 @@ if on_linux; then
     run
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: No space left on device\n'
 
-    test_case "a regular file that cannot take the whole text is reported and not confirmed"
+    test_case "a text past the file-size limit is reported, not confirmed, and the old text stays"
+    printf 'precious' >limited.txt
     input "create\nlimited.txt\n$(printf 'x%.0s' $(seq 5000))\n"
-    (trap '' XFSZ && ulimit -f 1 && textfile <in >out 2>err)
+    (ulimit -f 1 && textfile <in >out 2>err)
     status=$?
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: File too large\n'
+    expect_bytes limited.txt 'precious'
+
+    test_case "a failed sync or close is reported; a file that cannot be synced at all is no failure"
+    # strace_run CALL ERROR [WHEN]: a run in which CALL fails with ERROR (its WHEN-th call).
+    strace_run() {
+        : >synced.txt
+        ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e "inject=$1:error=$2${3:+:when=$3}" \
+            "$TEXTFILE" <in >out 2>err
+        status=$?
+    }
+    input 'create\nsynced.txt\nkept\n'
+    strace_run fsync EIO
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: Input/output error\n'
+    strace_run fsync EINVAL
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    expect_bytes synced.txt 'kept'
+    : >synced.txt
+    closes=$(ASAN_OPTIONS=detect_leaks=0 strace -e trace=close "$TEXTFILE" <in 2>&1 >/dev/null | grep -c '^close(')
+    strace_run close EIO "$closes"
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: Input/output error\n'
+
+    test_case "a FIFO nobody reads is refused; one with a reader takes the text"
+    mkfifo pipe.fifo
+    input 'create\npipe.fifo\nthrough the pipe\n'
+    timeout 20 "$TEXTFILE" <in >out 2>err
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: No such device or address\n'
+    exec 5<>pipe.fifo
+    timeout 20 "$TEXTFILE" <in >out 2>err
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    read -r -t 5 -N 16 through <&5
+    exec 5<&-
+    if [ "$through" = 'through the pipe' ]; then pass; else fail "the reader got '$through'"; fi
 
     test_case "a device that takes the text is confirmed"
     input 'create\n/dev/null\nthrown away\n'

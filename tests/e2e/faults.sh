@@ -2,22 +2,6 @@
 # README says), ends with status 0 unless a signal ends it, and touches no other file.
 . "$(dirname "$0")/lib.sh"
 
-# A dialogue driven step by step: the program reads its answers from a pipe.
-begin_dialogue() {
-    rm -f answers && mkfifo answers
-    "$TEXTFILE" <answers >out 2>err &
-    pid=$!
-    exec 3>answers
-}
-say() { printf '%b' "$1" >&3; }
-# await TEXT: waits until the program has written TEXT to standard output.
-await() { eventually "'$1' on standard output" grep -qF -- "$1" out; }
-end_dialogue() {
-    exec 3>&-
-    { wait "$pid"; } 2>/dev/null
-    status=$?
-}
-
 test_case "a file removed or replaced while its text is typed is reported, not confirmed"
 for replacement in none directory file; do
     rm -rf vanishing.txt

@@ -127,6 +127,23 @@ eventually() {
     return 1
 }
 
+# A dialogue driven step by step: the program ($pid) reads its answers from a FIFO, fed
+# by `say`, and writes to `out` and `err`.
+begin_dialogue() {
+    rm -f answers && mkfifo answers
+    (exec ${EMULATOR:+"$EMULATOR"} "$TEXTFILE" <answers >out 2>err) &
+    pid=$!
+    exec 3>answers
+}
+say() { printf '%b' "$1" >&3; }
+# await TEXT: waits until the program has written TEXT to standard output.
+await() { eventually "'$1' on standard output" grep -qF -- "$1" out; }
+end_dialogue() {
+    exec 3>&-
+    { wait "$pid"; } 2>/dev/null
+    status=$?
+}
+
 # Running as an unprivileged user: root may read and write what others may not, so
 # permission cases run as nobody when the tests run as root. USER_DIR is a directory that
 # user may work in, and USER_TEXTFILE a copy of the program that user may start.

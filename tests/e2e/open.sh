@@ -47,6 +47,15 @@ expect_run "$ASK_COMMAND$ASK_LOCATION$NL" "Error: $IS_A_DIRECTORY$NL"
 run
 expect_run "$ASK_COMMAND$ASK_LOCATION$NL" "Error: File name too long$NL"
 
+test_case "the file standard output writes to is shown as far as it reached"
+input 'open\nown.out\n'
+: >own.out
+timeout 60 ${EMULATOR:+"$EMULATOR"} "$TEXTFILE" <in >own.out 2>err
+status=$?
+expect_err ''
+expect_status 0
+expect_bytes own.out "$ASK_COMMAND$ASK_LOCATION$NL$ASK_COMMAND$ASK_LOCATION$NL$NL"
+
 # Devices, /proc and file permissions as Linux has them.
 if on_linux; then
     test_case "a read error is reported and the display still ends with its line feed"
@@ -54,11 +63,16 @@ if on_linux; then
     run
     expect_run "$ASK_COMMAND$ASK_LOCATION\n\n" 'Error: Input/output error\n'
 
-    test_case "output that cannot be written is reported"
+    test_case "output that cannot be written is reported, once"
     input 'open\nplain.txt\n'
     textfile <in >/dev/full 2>err
     status=$?
     expect_err 'Error: No space left on device\n'
+    expect_status 0
+    input 'open\nlarge.bin\n'
+    (ulimit -f 1 && textfile <in >limited.out 2>err)
+    status=$?
+    expect_err 'Error: File too large\n'
     expect_status 0
 
     test_case "a reader that goes away is reported; the run still ends with status 0"
