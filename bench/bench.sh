@@ -97,6 +97,12 @@ row "create, one ${line_mib} MiB line, new file" "$(ms "$ours_ms")" "$(ms "$thei
 compare "'$program' <create.in >/dev/null" "dd if=line.txt of=dd.out bs=1M conv=fsync status=none" "$new"
 row "create, one ${line_mib} MiB line, new file, durable peer" "$(ms "$ours_ms")" \
     "$(ms "$theirs_ms") \`dd bs=1M conv=fsync\`" "$ratio" "$cpu_ratio" ""
+# Replacing a file's text: textfile keeps the new text aside until its line has ended.
+old='printf old >line.out && printf old >dd.out'
+compare "'$program' <create.in >/dev/null" "dd if=line.txt of=dd.out bs=1M conv=fsync status=none" "$old"
+row "create, one ${line_mib} MiB line, replacing a file's text" "$(ms "$ours_ms")" \
+    "$(ms "$theirs_ms") \`dd bs=1M conv=fsync\`" "$ratio" "$cpu_ratio" \
+    "$(peak "printf old >line.out && TEXTFILE <create.in") KiB"
 row "open ${endless_mib} MiB" "" "" "" "" "$(peak "TEXTFILE <open-large.in") KiB"
 row "a command line without an end" "" "" "" "" "$(peak "TEXTFILE </dev/zero") KiB"
 row "create, a ${endless_mib} MiB line without an end" "" "" "" "" \
