@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #if defined(__linux__)
@@ -27,8 +28,18 @@ mode_t typeOf(int file) noexcept {
 }
 
 // Whether an error from fsync means the file cannot be synced at all, rather than that
-// its data may be lost: a kernel setting, a pipe, a file system without the call.
-bool cannotSync(int err) noexcept { return err == EINVAL || err == ENOTSUP || err == EROFS; }
+// its data may be lost: a kernel setting, a file system without the call. (EROFS is no
+// such error: a file system that turned read-only after an error gives it, and the data
+// is lost.)
+bool cannotSync(int err) noexcept { return err == EINVAL || err == ENOTSUP; }
+
+// Whether two descriptors lead to the same file.
+bool sameFile(int one, int two) noexcept {
+    struct stat first {};
+    struct stat second {};
+    return fstat(one, &first) == 0 && fstat(two, &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
 
 // The directory part of `name` ("." for a bare name), in storage of its own. A name that
 // could be opened is shorter than PATH_MAX, and so is its directory.
@@ -48,7 +59,8 @@ const char* directoryOf(const char* name) noexcept {
 }
 
 // A FIFO at `name` opened for writing without waiting: -1 with errno ENXIO when nobody
-// reads it, -1 with errno 0 when `name` is no FIFO.
+// reads it, or only this program through its standard input; -1 with errno 0 when `name`
+// is no FIFO.
 int openFifo(const char* name) noexcept {
     struct stat info {};
     if (stat(name, &info) != 0 || (info.st_mode & S_IFMT) != S_IFIFO) {
@@ -56,10 +68,31 @@ int openFifo(const char* name) noexcept {
         return -1;
     }
     const int file = open(name, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file != -1 && sameFile(file, kStandardInput)) {
+        close(file);
+        errno = ENXIO;
+        return -1;
+    }
     if (file != -1) {
         fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK);
     }
     return file;
+}
+
+// Whether a descriptor this program was started with, other than `file`, leads to the same
+// file: a lock taken through it (as `flock FILE textfile` does) is this run's own.
+bool inheritsFile(int file) noexcept {
+    struct rlimit limit {};
+    const rlim_t last = getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+                            ? limit.rlim_cur
+                            : 1024;
+    for (rlim_t fd = 0; fd < last && fd <= INT_MAX; ++fd) {
+        const int other = static_cast<int>(fd);
+        if (other != file && fcntl(other, F_GETFD) != -1 && sameFile(other, file)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 int retryingOpen(const char* name, int flags, mode_t mode = 0666) noexcept {
@@ -95,11 +128,12 @@ int openForCreate(const char* name, int& file, bool& created) noexcept {
     file = retryingOpen(name, O_RDWR);
     if (file == -1 && errno == ENOENT) {
         file = retryingOpen(name, O_RDWR | O_CREAT | O_EXCL);
-        created = file != -1;
         if (file == -1 && errno == EEXIST) {
-            // Made meanwhile by someone else, or a link to a file still to be made.
+            // Made meanwhile by someone else, or a link to a file still to be made: its
+            // directory is synced all the same.
             file = retryingOpen(name, O_RDWR | O_CREAT);
         }
+        created = file != -1;
     }
     return file == -1 ? errno : 0;
 }
@@ -120,14 +154,22 @@ int openForReading(const char* name, int& file) noexcept {
 int closeFile(int file) noexcept { return close(file) == 0 ? 0 : errno; }
 
 int lockFile(int file) noexcept {
+    int operation = LOCK_EX | LOCK_NB;
     for (;;) {
-        if (flock(file, LOCK_EX) == 0) {
+        if (flock(file, operation) == 0) {
             return 0;
         }
         if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) {
             return 0;
         }
-        if (errno != EINTR) {
+        if (errno == EWOULDBLOCK && operation != LOCK_EX) {
+            // Held elsewhere. Where this program holds it itself, through a descriptor it
+            // was started with, waiting would never end.
+            if (inheritsFile(file)) {
+                return 0;
+            }
+            operation = LOCK_EX;
+        } else if (errno != EINTR) {
             return errno;
         }
     }
@@ -168,7 +210,7 @@ int copyFromStart(int to, int from, std::size_t size) noexcept {
         if (count > 0) {
             size -= static_cast<std::size_t>(count);
         } else if (count == 0) {
-            return EIO; // the temporary file is shorter than what was written to it
+            break; // some file systems copy nothing this way: the loop below copies
         } else if (errno != EINTR) {
             if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
                 return errno;
@@ -246,6 +288,9 @@ Transfer readBlock(int file, char* buffer, std::size_t size) noexcept {
 }
 
 Transfer readBlockBefore(int file, char* buffer, std::size_t size, long long end) noexcept {
+    if (end <= 0) {
+        return {0, 0}; // nothing to read, from a pipe or an empty file alike
+    }
     const off_t position = lseek(file, 0, SEEK_CUR);
     if (position == -1) {
         return {0, errno};
@@ -256,12 +301,17 @@ Transfer readBlockBefore(int file, char* buffer, std::size_t size, long long end
 
 long long sizeIfSame(int file, int other) noexcept {
     struct stat one {};
-    struct stat two {};
-    if (fstat(file, &one) != 0 || fstat(other, &two) != 0 || one.st_dev != two.st_dev ||
-        one.st_ino != two.st_ino || (one.st_mode & S_IFMT) != S_IFREG) {
+    if (!sameFile(file, other) || fstat(file, &one) != 0) {
         return -1;
     }
-    return one.st_size;
+    switch (one.st_mode & S_IFMT) {
+    case S_IFREG:
+        return one.st_size;
+    case S_IFIFO:
+        return 0; // the program's own pipe: reading it would wait on its own writing
+    default:
+        return -1; // a terminal is read from its keyboard, not from what is written to it
+    }
 }
 
 int writeAll(int file, const char* data, std::size_t size) noexcept {

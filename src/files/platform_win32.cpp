@@ -155,6 +155,9 @@ Transfer readBlock(int file, char* buffer, std::size_t size) noexcept {
 // In text mode fewer bytes may arrive than are read from the file: the limit is on where
 // the file's position stands.
 Transfer readBlockBefore(int file, char* buffer, std::size_t size, long long end) noexcept {
+    if (end <= 0) {
+        return {0, 0};
+    }
     const long long position = _telli64(file);
     if (position == -1) {
         return {0, errno};

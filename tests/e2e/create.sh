@@ -63,6 +63,14 @@ wait "$second"
 expect_bytes second.out "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED"
 expect_bytes second.err ''
 expect_bytes shared.txt 'second'
+if on_linux; then
+    # A run that holds the lock already, through a descriptor it was started with.
+    input 'create\nshared.txt\nunder flock\n'
+    timeout 60 flock shared.txt "$TEXTFILE" <in >out 2>err
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    expect_bytes shared.txt 'under flock'
+fi
 
 test_case "an empty line, or the end of input, at the text prompt stores an empty file"
 input 'create\nempty.txt\n\nmore\n'
@@ -164,8 +172,8 @@ if on_linux; then
         status=$?
     }
     input 'create\nsynced.txt\nkept\n'
-    strace_run fsync EIO
-    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: Input/output error\n'
+    strace_run fsync EROFS
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: Read-only file system\n'
     strace_run fsync EINVAL
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
     expect_bytes synced.txt 'kept'
@@ -187,6 +195,11 @@ if on_linux; then
     read -r -t 5 -N 16 through <&5
     exec 5<&-
     if [ "$through" = 'through the pipe' ]; then pass; else fail "the reader got '$through'"; fi
+    # A pipe that only the program itself reads, as its standard input, is no reader.
+    { printf 'create\n/dev/stdin\n'; head -c 200000 /dev/zero | tr '\0' x; printf '\n'; } |
+        timeout 20 "$TEXTFILE" >out 2>err
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: No such device or address\n'
 
     test_case "a device that takes the text is confirmed"
     input 'create\n/dev/null\nthrown away\n'
