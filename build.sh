@@ -9,11 +9,14 @@
 #   ./build.sh fuzz [S]   runs the libFuzzer target for S seconds (default 60)
 #   ./build.sh package    lints the manual page, builds the Debian package, lints it, and
 #                         installs, tries and removes it (this needs root, or sudo)
+#   ./build.sh reproducible  builds the release artifacts twice and checks they are the same
 # Besides the presets, it does what CMake cannot: it installs the Debian packages the
 # chosen step needs when they are missing, finds out whether Wine can run the 32-bit
 # Windows program on this machine, and tries the Debian package out.
 set -euo pipefail
 cd "$(dirname "$0")"
+# The packages' members take their modes from files made here.
+umask 022
 
 # install_missing [--with-recommends] PACKAGE...: installs the packages not yet installed.
 install_missing() {
@@ -103,6 +106,14 @@ package)
     cmake --workflow --preset package >&2
     bash packaging/check.sh build-package
     ;;
+reproducible)
+    install_missing cmake make g++ dpkg-dev g++-mingw-w64-i686 binutils-mingw-w64-i686 git
+    if ! bash packaging/reproducible.sh; then
+        # What differs, shown by diffoscope (Debian's diffoscope-minimal) on a second try.
+        install_missing diffoscope-minimal
+        exec bash packaging/reproducible.sh
+    fi
+    ;;
 sanitize)
     install_missing cmake make g++ libgtest-dev tmux strace
     exec cmake --workflow --preset sanitize
@@ -125,7 +136,7 @@ fuzz)
     exec bash tests/fuzz/run.sh "${2:-60}" build-fuzz/tests/fuzz/dialogue_fuzzer
     ;;
 *)
-    echo "usage: $0 [run|test|windows|sanitize|checks|fuzz [SECONDS]|package]" >&2
+    echo "usage: $0 [run|test|windows|sanitize|checks|fuzz [SECONDS]|package|reproducible]" >&2
     exit 2
     ;;
 esac

@@ -2,6 +2,12 @@
 # the prefix; CPack makes a Debian package on Linux and a ZIP for the Windows build.
 include(GNUInstallDirs)
 
+# Directories the packages make have the same mode whatever the umask of the build.
+set(dir_permissions OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
+  WORLD_EXECUTE)
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${dir_permissions})
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${dir_permissions})
+
 if(WIN32)
   # The ZIP: the program, the README and the licence side by side.
   install(TARGETS textfile RUNTIME DESTINATION .)
@@ -10,22 +16,26 @@ if(WIN32)
   set(CPACK_PACKAGE_FILE_NAME textfile-${PROJECT_VERSION}-windows-x86)
 else()
   install(TARGETS textfile RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES doc/textfile.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/textfile.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
   set(CPACK_GENERATOR DEB)
 endif()
 
-# Debian wants a compressed changelog in every package's documentation.
+# The manual page, dated and versioned by the build.
+configure_file(doc/textfile.1.in textfile.1 @ONLY)
+
+# Debian wants a compressed changelog in every package's documentation, dated by the build.
+string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/changelog
   "textfile (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
   "  * Release ${PROJECT_VERSION}: the create, open and close commands.\n\n"
-  " -- The textfile developers <textfile-devel@textfile.invalid>  Mon, 07 Dec 2026 00:00:00 +0000\n")
+  " -- The textfile developers <textfile-devel@textfile.invalid>  ${changelog_date}\n")
 add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
   COMMAND gzip -9nf -k ${CMAKE_CURRENT_BINARY_DIR}/changelog
   DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog)
 if(NOT WIN32)
-  add_custom_target(changelog ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+  add_custom_target(compressed-changelog ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
 endif()
 
 set(CPACK_PACKAGE_NAME textfile)
@@ -45,6 +55,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "")
-# The manual page is compressed in the package, as Debian requires.
+# The manual page is compressed in the package, as Debian requires; SHA256SUMS is written
+# beside the packages.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/compress-manual.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/checksums.cmake)
 include(CPack)

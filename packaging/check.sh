@@ -7,7 +7,7 @@ sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 
 echo "== manual page: groff -man -ww and mandoc -Tlint"
-lint=$( { groff -man -ww -z doc/textfile.1; mandoc -Tlint -W style doc/textfile.1; } 2>&1 || true)
+lint=$( { groff -man -ww -z "$build/textfile.1"; mandoc -Tlint -W style "$build/textfile.1"; } 2>&1 || true)
 if [ -n "$lint" ]; then
     echo "$lint"
     exit 1
