@@ -11,16 +11,23 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${dir_permissions})
 if(WIN32)
   # The ZIP: the program, the README and the licence side by side.
   install(TARGETS textfile RUNTIME DESTINATION .)
-  install(FILES README.md LICENSE DESTINATION .)
+  install(FILES README.md ${CMAKE_CURRENT_BINARY_DIR}/LICENSE DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME textfile-${PROJECT_VERSION}-windows-x86)
 else()
   install(TARGETS textfile RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/textfile.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR}
+    RENAME copyright)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
   set(CPACK_GENERATOR DEB)
 endif()
+
+# The licence as the packages carry it, with the year of the last change in its notice.
+file(READ LICENSE licence)
+string(REPLACE "Copyright (c) The textfile developers"
+  "Copyright (c) ${TEXTFILE_YEAR} The textfile developers" licence "${licence}")
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/LICENSE "${licence}")
 
 # The manual page, dated and versioned by the build.
 configure_file(doc/textfile.1.in textfile.1 @ONLY)
@@ -48,7 +55,7 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "confirming only what was stored and synced to disk; open shows a file's\n"
   "whole contents at the speed of cat; close ends the run. Every failure is\n"
   "reported at once, and the exit status is 0.")
-set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_BINARY_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

@@ -1,7 +1,8 @@
 # The time every dated output of the build carries, so that two builds of one commit are
 # the same to the bit: SOURCE_DATE_EPOCH if it is set, else the time of the last commit,
 # else (outside git) the start of 1980, the earliest time a ZIP archive can hold.
-# Sets TEXTFILE_SOURCE_DATE (seconds since 1970) and TEXTFILE_DATE (YYYY-MM-DD, UTC).
+# Sets TEXTFILE_SOURCE_DATE (seconds since 1970), TEXTFILE_DATE (YYYY-MM-DD, UTC) and
+# TEXTFILE_YEAR.
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
   set(TEXTFILE_SOURCE_DATE $ENV{SOURCE_DATE_EPOCH})
 else()
@@ -18,6 +19,7 @@ else()
   set(ENV{SOURCE_DATE_EPOCH} ${TEXTFILE_SOURCE_DATE})
 endif()
 string(TIMESTAMP TEXTFILE_DATE "%Y-%m-%d" UTC)
+string(TIMESTAMP TEXTFILE_YEAR "%Y" UTC)
 
 # CPack reads the time for the members of its archives from its own environment.
 file(WRITE ${CMAKE_BINARY_DIR}/cpack-source-date.cmake
