@@ -1,6 +1,7 @@
 #include "console/answer.hpp"
 #include "console/console.hpp"
 #include "files/commands.hpp"
+#include "files/copy.hpp"
 #include "files/platform.hpp"
 
 #include <algorithm>
@@ -68,8 +69,8 @@ int copyText(Piece piece, int to, std::size_t& written) noexcept {
 // under the file's lock. Until the text's line has ended, the file is not touched: input
 // that fails or stops, or a temporary space that is full, leaves it as it was.
 int replaceThroughTemporary(int file, int temporary, const Piece& first) noexcept {
-    std::size_t size = 0;
-    if (const int err = copyText(first, temporary, size)) {
+    std::size_t written = 0;
+    if (const int err = copyText(first, temporary, written)) {
         return err;
     }
     if (const int err = platform::lockFile(file)) {
@@ -78,7 +79,10 @@ int replaceThroughTemporary(int file, int temporary, const Piece& first) noexcep
     if (const int err = platform::emptyFile(file)) {
         return err;
     }
-    return platform::copyFromStart(file, temporary, size);
+    if (const int err = platform::rewindFile(temporary)) {
+        return err;
+    }
+    return copyAll(file, temporary, kLargestBlock).error;
 }
 
 // Stores the text answer in the file `name` leads to. Nothing is touched before the text

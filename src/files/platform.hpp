@@ -62,8 +62,11 @@ bool holdsData(int file) noexcept;
 /// else in the system's place for temporary files.
 int openTemporary(const char* near, int& file) noexcept;
 
-/// Copies the first `size` bytes of `from` to `to`, at `to`'s position.
-int copyFromStart(int to, int from, std::size_t size) noexcept;
+/// Sets the file's position back to its start.
+int rewindFile(int file) noexcept;
+
+/// The file's position, in `position`.
+int positionOf(int file, long long& position) noexcept;
 
 /// Cuts a regular file to length zero; a device or pipe is left alone.
 int emptyFile(int file) noexcept;
@@ -87,11 +90,9 @@ int checkStillNamed(int file, const char* name) noexcept;
 /// terminal gives its data as it arrives.
 Transfer readBlock(int file, char* buffer, std::size_t size) noexcept;
 
-/// readBlock, stopping at the position `end` of the file: no byte at or past it is read.
-Transfer readBlockBefore(int file, char* buffer, std::size_t size, long long end) noexcept;
-
-/// The size of `file` if it is a regular file and the very file `other` leads to (the
-/// same device and inode, or volume and file index), else -1.
+/// If `file` is the very file `other` leads to (the same device and inode, or volume and
+/// file index): its size if it is a regular file, 0 if it is a pipe (what is in it was
+/// written by the program itself). Else -1.
 long long sizeIfSame(int file, int other) noexcept;
 
 /// Writes all `size` bytes, however many calls it takes.
@@ -101,8 +102,9 @@ int writeAll(int file, const char* data, std::size_t size) noexcept;
 Sink sinkOf(int file) noexcept;
 
 /// Moves up to `size` bytes from the file `from` (at its position, which advances) into
-/// the pipe `to` without copying them through the program. ENOSYS where the system has no
-/// such call, EINVAL where `from` cannot be read that way: the caller then copies in blocks.
-Transfer sendToPipe(int to, int from, std::size_t size) noexcept;
+/// `to` without copying them through the program. ENOSYS where the system has no such
+/// call, EINVAL where the files cannot be moved between that way: the caller then copies
+/// in blocks.
+Transfer moveWithinSystem(int to, int from, std::size_t size) noexcept;
 
 } // namespace textfile::platform

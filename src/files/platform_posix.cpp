@@ -201,41 +201,12 @@ int openTemporary(const char* near, int& file) noexcept {
 #endif
 }
 
-int copyFromStart(int to, int from, std::size_t size) noexcept {
-    off_t offset = 0;
-#if defined(__linux__)
-    // Within the system; a file system that cannot leaves the rest to the loop below.
-    while (size > 0) {
-        const ssize_t count = copy_file_range(from, &offset, to, nullptr, size, 0);
-        if (count > 0) {
-            size -= static_cast<std::size_t>(count);
-        } else if (count == 0) {
-            break; // some file systems copy nothing this way: the loop below copies
-        } else if (errno != EINTR) {
-            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-                return errno;
-            }
-            break;
-        }
-    }
-#endif
-    static std::array<char, std::size_t{64} * 1024> buffer;
-    while (size > 0) {
-        const ssize_t count =
-            pread(from, buffer.data(), size < buffer.size() ? size : buffer.size(), offset);
-        if (count <= 0) {
-            if (count == -1 && errno == EINTR) {
-                continue;
-            }
-            return count == 0 ? EIO : errno;
-        }
-        if (const int err = writeAll(to, buffer.data(), static_cast<std::size_t>(count))) {
-            return err;
-        }
-        offset += count;
-        size -= static_cast<std::size_t>(count);
-    }
-    return 0;
+int rewindFile(int file) noexcept { return lseek(file, 0, SEEK_SET) == 0 ? 0 : errno; }
+
+int positionOf(int file, long long& position) noexcept {
+    const off_t offset = lseek(file, 0, SEEK_CUR);
+    position = offset;
+    return offset == -1 ? errno : 0;
 }
 
 int emptyFile(int file) noexcept {
@@ -287,18 +258,6 @@ Transfer readBlock(int file, char* buffer, std::size_t size) noexcept {
     }
 }
 
-Transfer readBlockBefore(int file, char* buffer, std::size_t size, long long end) noexcept {
-    if (end <= 0) {
-        return {0, 0}; // nothing to read, from a pipe or an empty file alike
-    }
-    const off_t position = lseek(file, 0, SEEK_CUR);
-    if (position == -1) {
-        return {0, errno};
-    }
-    const auto left = static_cast<unsigned long long>(end > position ? end - position : 0);
-    return readBlock(file, buffer, left < size ? static_cast<std::size_t>(left) : size);
-}
-
 long long sizeIfSame(int file, int other) noexcept {
     struct stat one {};
     if (!sameFile(file, other) || fstat(file, &one) != 0) {
@@ -340,7 +299,7 @@ Sink sinkOf(int file) noexcept {
     }
 }
 
-Transfer sendToPipe(int to, int from, std::size_t size) noexcept {
+Transfer moveWithinSystem(int to, int from, std::size_t size) noexcept {
 #if defined(__linux__)
     for (;;) {
         const ssize_t count = sendfile(to, from, nullptr, size);

@@ -115,23 +115,12 @@ int openTemporary(const char* /*near*/, int& file) noexcept {
     return 0;
 }
 
-int copyFromStart(int to, int from, std::size_t size) noexcept {
-    if (_lseeki64(from, 0, SEEK_SET) != 0) {
-        return errno;
-    }
-    static std::array<char, std::size_t{64} * 1024> buffer;
-    while (size > 0) {
-        const int count =
-            _read(from, buffer.data(), callSize(size < buffer.size() ? size : buffer.size()));
-        if (count <= 0) {
-            return count == 0 ? EIO : errno;
-        }
-        if (const int err = writeAll(to, buffer.data(), static_cast<std::size_t>(count))) {
-            return err;
-        }
-        size -= static_cast<std::size_t>(count);
-    }
-    return 0;
+int rewindFile(int file) noexcept { return _lseeki64(file, 0, SEEK_SET) == 0 ? 0 : errno; }
+
+// In text mode the position is where the file is read, whatever fewer bytes arrive.
+int positionOf(int file, long long& position) noexcept {
+    position = _telli64(file);
+    return position == -1 ? errno : 0;
 }
 
 int emptyFile(int file) noexcept { return isRegular(file) ? _chsize_s(file, 0) : 0; }
@@ -150,20 +139,6 @@ int checkStillNamed(int /*file*/, const char* /*name*/) noexcept { return 0; }
 Transfer readBlock(int file, char* buffer, std::size_t size) noexcept {
     const int count = _read(file, buffer, callSize(size));
     return count >= 0 ? Transfer{static_cast<std::size_t>(count), 0} : Transfer{0, errno};
-}
-
-// In text mode fewer bytes may arrive than are read from the file: the limit is on where
-// the file's position stands.
-Transfer readBlockBefore(int file, char* buffer, std::size_t size, long long end) noexcept {
-    if (end <= 0) {
-        return {0, 0};
-    }
-    const long long position = _telli64(file);
-    if (position == -1) {
-        return {0, errno};
-    }
-    const auto left = static_cast<unsigned long long>(end > position ? end - position : 0);
-    return readBlock(file, buffer, left < size ? static_cast<std::size_t>(left) : size);
 }
 
 namespace {
@@ -212,6 +187,8 @@ int writeAll(int file, const char* data, std::size_t size) noexcept {
 
 Sink sinkOf(int file) noexcept { return isRegular(file) ? Sink::regularFile : Sink::other; }
 
-Transfer sendToPipe(int /*to*/, int /*from*/, std::size_t /*size*/) noexcept { return {0, ENOSYS}; }
+Transfer moveWithinSystem(int /*to*/, int /*from*/, std::size_t /*size*/) noexcept {
+    return {0, ENOSYS};
+}
 
 } // namespace textfile::platform

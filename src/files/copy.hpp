@@ -1,0 +1,29 @@
+#pragma once
+
+// Copying one open file into another, shared by the commands: within the system where it
+// can, else through one fixed block buffer.
+
+#include <cstddef>
+
+namespace textfile {
+
+/// The largest block copyInBlocks takes.
+inline constexpr std::size_t kLargestBlock = std::size_t{1024} * 1024;
+
+/// How a copy ended: 0, or the error number of the call that failed, and whether that
+/// call was writing into the destination (rather than reading the source).
+struct Copied {
+    int error;
+    bool writing;
+};
+
+/// Copies `from`, from its position, into `to` in blocks of `blockSize` (at most
+/// kLargestBlock): until the end of `from`, or until its position `end` if that is not
+/// negative.
+Copied copyInBlocks(int to, int from, std::size_t blockSize, long long end) noexcept;
+
+/// Copies `from`, from its position to its end, into `to`, moving it within the system
+/// without a copy through the program where the system can, else as copyInBlocks does.
+Copied copyAll(int to, int from, std::size_t blockSize) noexcept;
+
+} // namespace textfile
