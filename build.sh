@@ -39,15 +39,14 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${options[@]}" "${missing[@]}" >&2
 }
 
-# runs_here BUILD LOADER: whether Wine's LOADER runs BUILD/textfile.exe on this machine,
-# that is, whether the program answers with its first prompt. The first start makes the
-# build's Wine prefix, the one its tests use (about 15 s). What Wine said is kept in
-# BUILD/wine-check.log.
-runs_here() {
-    local said
-    said=$(printf 'close\n' | WINEPREFIX="$PWD/$1/wine" WINEDEBUG=-all \
-        WINEDLLOVERRIDES=mscoree,mshtml= "$2" "$1/textfile.exe" 2>"$1/wine-check.log") || true
-    [ "$said" = 'Please enter a command: ' ]
+# wine_runs PRESET: whether Wine runs Windows programs of that build on this machine, that
+# is, whether the test that makes the build's Wine prefix passes (about 15 s the first
+# time). Sets wine_said to the first line Wine wrote if it does not.
+wine_runs() {
+    local log
+    log=$(ctest --preset "$1" --tests-regex '^wine\.prefix$' --no-tests=error 2>&1) && return
+    wine_said=$(sed -n '/wine\.prefix .*Failed/{n;p;q}' <<<"$log")
+    return 1
 }
 
 # windows_tests: runs the Windows tests on the 32-bit program where this machine can run
@@ -58,22 +57,22 @@ windows_tests() {
     if [ -n "${TEXTFILE_NO_32BIT:-}" ]; then
         why="TEXTFILE_NO_32BIT is set"
         wine32="not tried, $why"
-    elif runs_here build-windows wine; then
+    elif wine_runs windows; then
         echo "this machine runs 32-bit programs: the Windows tests run on the 32-bit program under wine"
         ctest --preset windows
         return
     else
         why="this machine cannot run 32-bit programs"
-        wine32=$(tail -n 1 build-windows/wine-check.log)
+        wine32=$wine_said
     fi
     echo "$why: the Windows tests run on the x86-64 build of the same sources under wine64"
     install_missing cmake make g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
     cmake --preset windows-x86_64 >&2
     cmake --build --preset windows-x86_64 >&2
-    if ! runs_here build-windows-x86_64 /usr/lib/wine/wine64; then
+    if ! wine_runs windows-x86_64; then
         echo "build.sh: no Windows test can run: Wine runs neither Windows program here." >&2
         echo "  the 32-bit program under wine: $wine32" >&2
-        echo "  the x86-64 program under wine64: $(tail -n 1 build-windows-x86_64/wine-check.log)" >&2
+        echo "  the x86-64 program under wine64: $wine_said" >&2
         return 1
     fi
     ctest --preset windows-x86_64
