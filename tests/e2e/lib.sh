@@ -128,10 +128,14 @@ eventually() {
 }
 
 # A dialogue driven step by step: the program ($pid) reads its answers from a FIFO, fed
-# by `say`, and writes to `out` and `err`.
+# by `say`, and writes to `out` and `err` (or, with --without-stderr, has no standard error).
 begin_dialogue() {
     rm -f answers && mkfifo answers
-    (exec ${EMULATOR:+"$EMULATOR"} "$TEXTFILE" <answers >out 2>err) &
+    if [ "${1:-}" = --without-stderr ]; then
+        (exec ${EMULATOR:+"$EMULATOR"} "$TEXTFILE" <answers >out 2>&-) &
+    else
+        (exec ${EMULATOR:+"$EMULATOR"} "$TEXTFILE" <answers >out 2>err) &
+    fi
     pid=$!
     exec 3>answers
 }

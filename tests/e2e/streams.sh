@@ -32,14 +32,10 @@ if on_linux; then
     expect_bytes unheard.txt 'stored all the same'
 
     test_case "a standard stream the program is started without is opened on the null device"
-    rm -f answers && mkfifo answers
-    "$TEXTFILE" <answers >out 2>&- &
-    pid=$!
-    exec 3>answers
-    eventually "the command prompt" grep -qF "$ASK_COMMAND" out
+    begin_dialogue --without-stderr
+    await "$ASK_COMMAND"
     expect_bytes <(readlink "/proc/$pid/fd/2") '/dev/null\n'
-    exec 3>&-
-    wait "$pid"
+    end_dialogue
 fi
 
 finish
