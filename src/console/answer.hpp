@@ -21,10 +21,10 @@ struct Answer {
     bool tooLong; ///< the line ran past kAnswerLimit; the rest of it was left unread
 };
 
-/// A piece of the current input line, straight from the input buffer: valid, and
-/// writable, until the next read.
+/// A piece of the current input line, straight from the input buffer: valid until the
+/// next read.
 struct Piece {
-    char* data;
+    const char* data;
     std::size_t size; ///< bytes, the line feed included; 0 at the end of input or on error
     bool lineEnd;     ///< the piece ends with the line's line feed
     int error;        ///< 0, or the error number of a read that failed
@@ -36,6 +36,26 @@ void resetInput() noexcept;
 /// Reads the next piece of the current line: what is buffered or arrives in one read, at
 /// most `most` bytes, up to and including the line feed.
 Piece readPiece(std::size_t most) noexcept;
+
+/// The text of the current line: the bytes before its line feed and before its first
+/// zero byte.
+struct LineText {
+    const char* data; ///< in the input buffer: valid until the next read
+    std::size_t size;
+    bool whole; ///< the whole line (through its line feed, or the end of input) was read
+    int error;  ///< 0, or the error number of a read that failed
+};
+
+/// Reads the current line into the input buffer, as far as it fits there. If it all fits,
+/// the line is taken (the next read starts after it) and its text is `whole`; if not,
+/// nothing is taken, and copyLine takes the line.
+LineText gatherLine() noexcept;
+
+/// Writes the text of the current line to `to`, as it arrives, in bounded memory; the rest
+/// of the line, after a zero byte, is read and dropped. Sets `written` to the bytes
+/// written. Returns 0, or the first error number: a failed write, or a failed read (a text
+/// cut short is not all written).
+int copyLine(int to, std::size_t& written) noexcept;
 
 /// Reads one line of input as an answer. The end of input, or a read that fails, gives
 /// an empty answer.

@@ -4,123 +4,90 @@
 #include "files/copy.hpp"
 #include "files/platform.hpp"
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdint>
-#include <cstring>
 
 namespace textfile {
 
 namespace {
 
-// Text is written so that its large writes start at multiples of this size in the file.
-// The answers before the text shift it against the blocks it is read in, so one of the two
-// copies is unaligned; into the file's pages that measured 40% more system time than out
-// of the program's buffer.
-constexpr std::size_t kWriteAlignment = std::size_t{1024} * 1024;
-
-// Writes `size` bytes that belong at offset `written` in the file, in two writes where
-// they cross a multiple of kWriteAlignment: the part before it, then the rest.
-int writeAligned(int file, const char* data, std::size_t size, std::size_t written) noexcept {
-    const std::size_t head =
-        std::min(size, (kWriteAlignment - written % kWriteAlignment) % kWriteAlignment);
-    if (head > 0 && head < size) {
-        if (const int err = platform::writeAll(file, data, head)) {
-            return err;
-        }
-        data += head;
-        size -= head;
+// Puts the text in place of the file's contents: it is written over them and the file is
+// then cut to its length. Before the first byte changes, the space the text needs is
+// reserved, so that a full disk or the file-size limit is found while the file still
+// holds its old text; and from then until the file holds the whole text at its length,
+// the signals that would end the run wait. `write` writes the text from the file's start.
+template <typename Write>
+int replaceContents(int file, long long length, const Write& write) noexcept {
+    if (const int err = platform::reserveSpace(file, length)) {
+        return err;
     }
-    return platform::writeAll(file, data, size);
+    if (const int err = platform::rewindFile(file)) {
+        return err;
+    }
+    platform::holdSignals();
+    int err = write();
+    if (err == 0) {
+        err = platform::cutFile(file, length);
+    }
+    platform::releaseSignals();
+    return err;
 }
 
-// Writes the text of the current line to `to`, starting with `piece` and reading on until
-// the line ends: the bytes before the line's first zero byte; the rest of the line is
-// read and dropped. Sets `written` to the bytes written. Returns 0, or the first error
-// number (a failed input read included: a text cut short is not stored).
-int copyText(Piece piece, int to, std::size_t& written) noexcept {
-    written = 0;
-    bool textEnded = false;
-    for (;;) {
-        if (!textEnded) {
-            removeNewline(piece.data, piece.size);
-            const void* zero = std::memchr(piece.data, '\0', piece.size);
-            const std::size_t size =
-                zero != nullptr
-                    ? static_cast<std::size_t>(static_cast<const char*>(zero) - piece.data)
-                    : piece.size;
-            if (const int err = writeAligned(to, piece.data, size, written)) {
-                return err;
-            }
-            written += size;
-            textEnded = zero != nullptr;
-        }
-        if (piece.lineEnd || piece.size == 0) {
-            return 0;
-        }
-        piece = readPiece(SIZE_MAX);
-        if (piece.error != 0) {
-            return piece.error;
-        }
-    }
-}
-
-// Keeps the whole text in `temporary` first, then replaces the file's contents with it,
-// under the file's lock. Until the text's line has ended, the file is not touched: input
-// that fails or stops, or a temporary space that is full, leaves it as it was.
-int replaceThroughTemporary(int file, int temporary, const Piece& first) noexcept {
+// A text too long for the input buffer is kept in `temporary` first, unlocked (another
+// run need not wait for this one's input), and put in place under the lock once its line
+// has ended: input that fails or stops, or a temporary space that is full, leaves the file
+// as it was.
+int replaceThroughTemporary(int file, int temporary) noexcept {
     std::size_t written = 0;
-    if (const int err = copyText(first, temporary, written)) {
+    if (const int err = copyLine(temporary, written)) {
         return err;
     }
     if (const int err = platform::lockFile(file)) {
         return err;
     }
-    if (const int err = platform::emptyFile(file)) {
-        return err;
-    }
-    if (const int err = platform::rewindFile(temporary)) {
-        return err;
-    }
-    return copyAll(file, temporary, kLargestBlock).error;
+    return replaceContents(file, static_cast<long long>(written), [&]() noexcept {
+        if (const int err = platform::rewindFile(temporary)) {
+            return err;
+        }
+        return copyAll(file, temporary, kLargestBlock).error;
+    });
 }
 
 // Stores the text answer in the file `name` leads to. Nothing is touched before the text
-// starts to arrive: a run stopped at the text prompt, or whose input fails there, leaves
-// the file as it was. The file is then locked, so that runs storing into it at once take
-// turns, and under the lock it is decided how the text goes in. A new or empty file, or
-// one that is no regular file, takes the text straight as it arrives, in bounded memory.
-// A file with contents keeps them until the whole line has arrived (see
-// replaceThroughTemporary); where no temporary file can be made, it is emptied and takes
-// the text straight too. The file stays locked until it is closed. Returns 0 once the
-// text is stored and durable, or the first error number.
+// has arrived: a run stopped at the text prompt, or whose input fails there, leaves the
+// file as it was. The file is then locked, so that runs storing into it at once take
+// turns. A text whose whole line fits in the input buffer goes from there into a regular
+// file (see replaceContents); a longer one goes through a temporary file if the file holds
+// text. A file that is no regular file, or an empty one given a long text, takes the text
+// straight as it arrives, in bounded memory; so does a file with text where no temporary
+// file can be made, emptied first. The file stays locked until it is closed. Returns 0
+// once the text is stored and durable, or the first error number.
 int storeText(int file, const char* name) noexcept {
-    const Piece first = readPiece(SIZE_MAX);
-    if (first.error != 0) {
-        return first.error;
+    const LineText text = gatherLine();
+    if (text.error != 0) {
+        return text.error;
     }
     if (const int err = platform::lockFile(file)) {
         return err;
     }
+    const bool regular = platform::isRegularFile(file);
     int temporary = -1;
-    if (platform::holdsData(file) && platform::openTemporary(name, temporary) == 0) {
-        // The text is gathered unlocked: another run need not wait for this one's input.
+    int err = 0;
+    if (regular && text.whole) {
+        err = replaceContents(file, static_cast<long long>(text.size), [&]() noexcept {
+            return platform::writeAll(file, text.data, text.size);
+        });
+    } else if (platform::holdsData(file) && platform::openTemporary(name, temporary) == 0) {
         platform::unlockFile(file);
-        const int err = replaceThroughTemporary(file, temporary, first);
+        err = replaceThroughTemporary(file, temporary);
         platform::closeFile(temporary);
-        if (err != 0) {
-            return err;
-        }
+    } else if (text.whole) {
+        err = platform::writeAll(file, text.data, text.size);
     } else {
-        if (const int err = platform::emptyFile(file)) {
-            return err;
-        }
         std::size_t written = 0;
-        if (const int err = copyText(first, file, written)) {
-            return err;
-        }
+        err = platform::cutFile(file, 0);
+        err = err != 0 ? err : copyLine(file, written);
     }
-    return platform::syncFile(file);
+    return err != 0 ? err : platform::syncFile(file);
 }
 
 } // namespace
@@ -145,13 +112,15 @@ void createFile() noexcept {
         // then went nowhere the user can find it.
         err = platform::checkStillNamed(file, name.text.data());
     }
-    if (err == 0 && created) {
-        err = platform::syncDirectoryOf(name.text.data());
-    }
     // The file is closed on every path, and a failure reported once: the first one.
     const int closed = platform::closeFile(file);
     if (err == 0) {
         err = closed;
+    }
+    // A new file's name is made durable once the file is closed: a descriptor is then free
+    // for its directory even at the open-file limit.
+    if (err == 0 && created) {
+        err = platform::syncDirectoryOf(name.text.data());
     }
     if (err != 0) {
         reportError("\nError", err);

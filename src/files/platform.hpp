@@ -1,9 +1,11 @@
 #pragma once
 
 // Every call whose form differs between POSIX and Windows. CMake builds one of
-// platform_posix.cpp and platform_win32.cpp. Files are the runtime's descriptors; on
-// Windows they are opened in text mode, so the runtime turns CR LF into a line feed and
-// ends a read at Ctrl+Z, and turns a written line feed into CR LF.
+// platform_posix.cpp and platform_win32.cpp. Files are the runtime's descriptors. On
+// Windows a file shown is opened in text mode, so the runtime turns CR LF into a line feed
+// and ends a read at Ctrl+Z; the file the create command stores into is opened in binary
+// mode, since the stored text never holds a line feed and the runtime would otherwise
+// change the file at open (it drops a Ctrl+Z that ends it).
 //
 // Each call returns 0 or the error number of the call that failed, saved at once, or a
 // Transfer that carries one. None of them reports anything.
@@ -27,16 +29,17 @@ struct Transfer {
 enum class Sink { pipe, regularFile, other };
 
 /// Prepares the standard streams before the dialogue: a standard descriptor the program
-/// was started without is opened on the null device, so that no file opened later takes
-/// its place; and a write to a pipe nobody reads (EPIPE), or past the file-size limit
-/// (EFBIG), fails instead of ending the run with a signal.
+/// was started without is opened on the null device (or, without one, on a directory,
+/// which takes no writes), so that no file opened later takes its place; and a write to a pipe
+/// nobody reads (EPIPE), or past the file-size limit (EFBIG), fails instead of ending the run with
+/// a signal.
 void setUpStandardStreams() noexcept;
 
 /// Opens `name` for the create command, creating it if missing, without emptying it: an
-/// existing file keeps its contents until emptyFile. Fails where the C runtime's mode "w+"
-/// fails (a missing directory, a directory, no permission to read and write), and for a
-/// FIFO that nobody reads (ENXIO), which would never take the text; a FIFO with a reader
-/// is opened for writing only. `created` tells whether this call made the file.
+/// existing file keeps its contents until they are written over. Fails where the C runtime's mode
+/// "w+" fails (a missing directory, a directory, no permission to read and write), and for a FIFO
+/// that nobody reads (ENXIO), which would never take the text; a FIFO with a reader is opened for
+/// writing only. `created` tells whether this call made the file.
 int openForCreate(const char* name, int& file, bool& created) noexcept;
 
 /// Opens an existing file for reading only; a directory is refused with EISDIR where the
@@ -47,19 +50,25 @@ int openForReading(const char* name, int& file) noexcept;
 /// result.
 int closeFile(int file) noexcept;
 
-/// Takes an exclusive lock on the file, waiting while another program holds one. Where
-/// the file system has no locks, the file is used unlocked (0).
+/// Takes an exclusive lock on the file, waiting while another program holds one. A lock
+/// held through a descriptor this program was started with (as `flock FILE textfile`
+/// gives it) is this run's own: it goes on at once. Where the file system has no locks,
+/// the file is used unlocked (0).
 int lockFile(int file) noexcept;
 
 /// Releases the lock lockFile took.
 void unlockFile(int file) noexcept;
 
+/// Whether the file is a regular file.
+bool isRegularFile(int file) noexcept;
+
 /// Whether the file is a regular file holding at least one byte.
 bool holdsData(int file) noexcept;
 
-/// Opens a new temporary file for reading and writing, with no name anyone could open,
-/// that is gone once closed: in the directory of `near` where its file system allows,
-/// else in the system's place for temporary files.
+/// Opens a new temporary file for reading and writing, that is gone once closed, however
+/// the program ends: on POSIX with no name anyone could open, in the directory of `near`
+/// where its file system allows, else in $TMPDIR or /tmp; on Windows in the user's folder
+/// for temporary files, else beside `near`.
 int openTemporary(const char* near, int& file) noexcept;
 
 /// Sets the file's position back to its start.
@@ -68,16 +77,31 @@ int rewindFile(int file) noexcept;
 /// The file's position, in `position`.
 int positionOf(int file, long long& position) noexcept;
 
-/// Cuts a regular file to length zero; a device or pipe is left alone.
-int emptyFile(int file) noexcept;
+/// Cuts a regular file to `length` bytes; a device or pipe is left alone.
+int cutFile(int file, long long length) noexcept;
+
+/// Makes sure a regular file can hold `length` bytes before anything in it changes: the
+/// space is reserved on its file system, its size unchanged, and the length checked
+/// against the file-size limit (ENOSPC, EDQUOT, EFBIG). A file system that offers no
+/// reservation, or a file that is no regular file, gives 0: writing then finds out.
+int reserveSpace(int file, long long length) noexcept;
+
+/// From holdSignals until releaseSignals, the signals that end a run from outside
+/// (SIGINT, SIGTERM, SIGHUP, SIGQUIT; on Windows Ctrl+C, Ctrl+Break and the console's
+/// close) wait, and take effect as usual right after: a file is never left half-changed
+/// by them. Held only around work that cannot wait on anyone.
+void holdSignals() noexcept;
+void releaseSignals() noexcept;
 
 /// Makes a regular file's data durable on its storage device; others need nothing, and
 /// neither does a file that cannot be synced at all (a kernel setting, for example).
 int syncFile(int file) noexcept;
 
-/// Makes the entry for `name`, a file just created, durable in its directory. A
-/// directory that cannot be synced or opened is left as it is (0). Nothing on Windows,
-/// whose file systems keep their directories themselves.
+/// Makes the entry for `name`, a file just created and closed, durable in the directory
+/// that holds it (through any symbolic links). A directory that may not be read, and so
+/// cannot be opened, has its whole file system synced instead; a file system that cannot
+/// sync at all gives 0. Called once the file is closed, so that a descriptor is free for
+/// the directory. Nothing on Windows, whose file systems keep their directories themselves.
 int syncDirectoryOf(const char* name) noexcept;
 
 /// Whether `name` still leads to the open file, which may have been removed or replaced
@@ -86,8 +110,8 @@ int syncDirectoryOf(const char* name) noexcept;
 /// the program holds open, so there it is always 0.
 int checkStillNamed(int file, const char* name) noexcept;
 
-/// Reads what the file has ready, up to `size` bytes, without waiting for more: a pipe or
-/// terminal gives its data as it arrives.
+/// Reads up to `size` bytes, waiting for the first of them: a pipe or terminal gives what
+/// it has, as it arrives.
 Transfer readBlock(int file, char* buffer, std::size_t size) noexcept;
 
 /// If `file` is the very file `other` leads to (the same device and inode, or volume and

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -33,6 +34,15 @@ mode_t typeOf(int file) noexcept {
 // is lost.)
 bool cannotSync(int err) noexcept { return err == EINVAL || err == ENOTSUP; }
 
+int retryingOpen(const char* name, int flags, mode_t mode = 0666) noexcept {
+    for (;;) {
+        const int file = open(name, flags | O_CLOEXEC, mode);
+        if (file != -1 || errno != EINTR) {
+            return file;
+        }
+    }
+}
+
 // Whether two descriptors lead to the same file.
 bool sameFile(int one, int two) noexcept {
     struct stat first {};
@@ -41,21 +51,29 @@ bool sameFile(int one, int two) noexcept {
            first.st_ino == second.st_ino;
 }
 
-// The directory part of `name` ("." for a bare name), in storage of its own. A name that
-// could be opened is shorter than PATH_MAX, and so is its directory.
-const char* directoryOf(const char* name) noexcept {
-    static std::array<char, PATH_MAX> directory;
-    const char* slash = std::strrchr(name, '/');
+// The directory part of `path` ("." for a bare name), in `directory`; nullptr if it does
+// not fit.
+const char* directoryPart(const char* path, std::array<char, PATH_MAX>& directory) noexcept {
+    const char* slash = std::strrchr(path, '/');
     if (slash == nullptr) {
         return ".";
     }
-    const std::size_t length = slash == name ? 1 : static_cast<std::size_t>(slash - name);
+    const std::size_t length = slash == path ? 1 : static_cast<std::size_t>(slash - path);
     if (length >= directory.size()) {
         return nullptr;
     }
-    std::memcpy(directory.data(), name, length);
+    std::memcpy(directory.data(), path, length);
     directory[length] = '\0';
     return directory.data();
+}
+
+// The directory that holds the entry `name` leads to, through any symbolic links, in
+// storage of its own; as `name` reads where it cannot be resolved.
+const char* directoryOf(const char* name) noexcept {
+    static std::array<char, PATH_MAX> resolved;
+    static std::array<char, PATH_MAX> directory;
+    const char* path = realpath(name, resolved.data()) != nullptr ? resolved.data() : name;
+    return directoryPart(path, directory);
 }
 
 // A FIFO at `name` opened for writing without waiting: -1 with errno ENXIO when nobody
@@ -79,29 +97,47 @@ int openFifo(const char* name) noexcept {
     return file;
 }
 
-// Whether a descriptor this program was started with, other than `file`, leads to the same
-// file: a lock taken through it (as `flock FILE textfile` does) is this run's own.
-bool inheritsFile(int file) noexcept {
-    struct rlimit limit {};
-    const rlim_t last = getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
-                            ? limit.rlim_cur
-                            : 1024;
-    for (rlim_t fd = 0; fd < last && fd <= INT_MAX; ++fd) {
-        const int other = static_cast<int>(fd);
-        if (other != file && fcntl(other, F_GETFD) != -1 && sameFile(other, file)) {
+// Whether the descriptor's open file holds a flock lock: its /proc entry lists it.
+bool holdsFlock(int fdinfo, const char* entry) noexcept {
+    const int info = openat(fdinfo, entry, O_RDONLY | O_CLOEXEC);
+    if (info == -1) {
+        return false;
+    }
+    std::array<char, 4096> text{};
+    const ssize_t size = read(info, text.data(), text.size() - 1);
+    close(info);
+    for (const char* line = text.data(); size > 0 && line != nullptr;) {
+        if (std::strncmp(line, "lock:", 5) == 0 && std::strstr(line, "FLOCK") != nullptr) {
             return true;
         }
+        line = std::strchr(line, '\n');
+        line = line != nullptr ? line + 1 : nullptr;
     }
     return false;
 }
 
-int retryingOpen(const char* name, int flags, mode_t mode = 0666) noexcept {
-    for (;;) {
-        const int file = open(name, flags | O_CLOEXEC, mode);
-        if (file != -1 || errno != EINTR) {
-            return file;
+// Whether a descriptor this program was started with holds the lock on `file` (as under
+// `flock FILE textfile`): sets `own`. The descriptors are listed from /proc, whatever
+// their numbers; without /proc none is taken for the holder, and the run waits. Fails
+// only where no descriptor is left to read the list with.
+int heldThroughInherited(int file, bool& own) noexcept {
+    own = false;
+    const int fdinfo = retryingOpen("/proc/self/fdinfo", O_RDONLY | O_DIRECTORY);
+    if (fdinfo == -1) {
+        return errno == EMFILE || errno == ENFILE ? errno : 0;
+    }
+    alignas(8) std::array<char, 8192> entries;
+    for (ssize_t size; !own && (size = getdents64(fdinfo, entries.data(), entries.size())) > 0;) {
+        for (ssize_t at = 0; !own && at < size;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(entries.data() + at);
+            at += entry->d_reclen;
+            const int other = std::atoi(entry->d_name);
+            own = entry->d_name[0] != '.' && other != file && other != fdinfo &&
+                  sameFile(other, file) && holdsFlock(fdinfo, entry->d_name);
         }
     }
+    close(fdinfo);
+    return 0;
 }
 
 } // namespace
@@ -109,9 +145,13 @@ int retryingOpen(const char* name, int flags, mode_t mode = 0666) noexcept {
 void setUpStandardStreams() noexcept {
     // open() takes the lowest free descriptor, which is the missing one as long as the
     // streams are checked in order.
+    // Without a null device (a /dev of someone else's making), the root directory takes
+    // the place: reading it or writing to it fails, and is reported as any failed input
+    // or output is, but no file can take it.
     for (int fd = kStandardInput; fd <= kStandardError; ++fd) {
-        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
-            open("/dev/null", fd == kStandardInput ? O_RDONLY : O_WRONLY);
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF &&
+            open("/dev/null", fd == kStandardInput ? O_RDONLY : O_WRONLY) == -1) {
+            open("/", O_RDONLY | O_DIRECTORY);
         }
     }
     std::signal(SIGPIPE, SIG_IGN);
@@ -165,7 +205,11 @@ int lockFile(int file) noexcept {
         if (errno == EWOULDBLOCK && operation != LOCK_EX) {
             // Held elsewhere. Where this program holds it itself, through a descriptor it
             // was started with, waiting would never end.
-            if (inheritsFile(file)) {
+            bool own = false;
+            if (const int err = heldThroughInherited(file, own)) {
+                return err;
+            }
+            if (own) {
                 return 0;
             }
             operation = LOCK_EX;
@@ -176,6 +220,8 @@ int lockFile(int file) noexcept {
 }
 
 void unlockFile(int file) noexcept { flock(file, LOCK_UN); }
+
+bool isRegularFile(int file) noexcept { return typeOf(file) == S_IFREG; }
 
 bool holdsData(int file) noexcept {
     struct stat info {};
@@ -209,12 +255,58 @@ int positionOf(int file, long long& position) noexcept {
     return offset == -1 ? errno : 0;
 }
 
-int emptyFile(int file) noexcept {
+int cutFile(int file, long long length) noexcept {
     if (typeOf(file) != S_IFREG) {
         return 0;
     }
-    return ftruncate(file, 0) == 0 ? 0 : errno;
+    return ftruncate(file, static_cast<off_t>(length)) == 0 ? 0 : errno;
 }
+
+int reserveSpace(int file, long long length) noexcept {
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        static_cast<unsigned long long>(length) > limit.rlim_cur) {
+        return EFBIG;
+    }
+    if (length == 0 || typeOf(file) != S_IFREG) {
+        return 0;
+    }
+#if defined(__linux__)
+    // The size is kept: until the text is written over it, the file holds its old text.
+    for (;;) {
+        if (fallocate(file, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(length)) == 0) {
+            return 0;
+        }
+        if (errno != EINTR) {
+            return errno == EOPNOTSUPP || errno == ENOSYS ? 0 : errno;
+        }
+    }
+#else
+    return 0;
+#endif
+}
+
+namespace {
+
+// The signals that end a run from outside, and the mask they were under before.
+sigset_t endingSignals() noexcept {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        sigaddset(&set, signal);
+    }
+    return set;
+}
+sigset_t heldFrom;
+
+} // namespace
+
+void holdSignals() noexcept {
+    const sigset_t ending = endingSignals();
+    sigprocmask(SIG_BLOCK, &ending, &heldFrom);
+}
+
+void releaseSignals() noexcept { sigprocmask(SIG_SETMASK, &heldFrom, nullptr); }
 
 int syncFile(int file) noexcept {
     if (typeOf(file) != S_IFREG || fsync(file) == 0) {
@@ -223,11 +315,33 @@ int syncFile(int file) noexcept {
     return cannotSync(errno) ? 0 : errno;
 }
 
+namespace {
+
+// Syncs the whole file system that holds `path`, for a directory that cannot be opened
+// to sync on its own: through any descriptor on it, else everything.
+int syncFileSystemOf(const char* path) noexcept {
+    for (const int flags : {O_RDONLY, O_WRONLY}) {
+        const int file = retryingOpen(path, flags | O_NOCTTY | O_NONBLOCK);
+        if (file != -1) {
+            const int err = syncfs(file) == 0 || cannotSync(errno) ? 0 : errno;
+            close(file);
+            return err;
+        }
+    }
+    sync();
+    return 0;
+}
+
+} // namespace
+
 int syncDirectoryOf(const char* name) noexcept {
     const char* path = directoryOf(name);
-    const int directory = path != nullptr ? retryingOpen(path, O_RDONLY | O_DIRECTORY) : -1;
+    if (path == nullptr) {
+        return syncFileSystemOf(name);
+    }
+    const int directory = retryingOpen(path, O_RDONLY | O_DIRECTORY);
     if (directory == -1) {
-        return 0;
+        return errno == EACCES || errno == EPERM ? syncFileSystemOf(name) : errno;
     }
     const int err = fsync(directory) == 0 || cannotSync(errno) ? 0 : errno;
     close(directory);

@@ -1,4 +1,5 @@
-// The platform layer on Windows, through the C runtime's descriptors in text mode.
+// The platform layer on Windows, through the C runtime's descriptors: a file shown is read
+// in text mode, the file stored into is written in binary mode.
 #include "files/platform.hpp"
 
 #include <array>
@@ -29,8 +30,6 @@ long long regularSize(int file) noexcept {
     return info.st_size;
 }
 
-bool isRegular(int file) noexcept { return regularSize(file) >= 0; }
-
 // One call moves at most this much: the runtime counts in int.
 unsigned int callSize(std::size_t size) noexcept {
     return size > INT_MAX ? INT_MAX : static_cast<unsigned int>(size);
@@ -40,6 +39,106 @@ HANDLE handleOf(int file) noexcept { return reinterpret_cast<HANDLE>(_get_osfhan
 
 // The whole file, as far as it may ever grow, for LockFileEx and UnlockFileEx.
 constexpr DWORD kAllBytes = MAXDWORD;
+
+// The error number for a failure of a Windows call, as far as the program tells them apart.
+int errnoOf(DWORD error) noexcept {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DIRECTORY:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return EACCES;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_FILE_TOO_LARGE:
+        return EFBIG;
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_BUFFER_OVERFLOW:
+    case ERROR_INSUFFICIENT_BUFFER:
+        return ENAMETOOLONG;
+    default:
+        return EIO;
+    }
+}
+
+// Whether a failed call means the file system offers no such thing, rather than a fault.
+bool notOffered(DWORD error) noexcept {
+    return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_PARAMETER ||
+           error == ERROR_INVALID_FUNCTION;
+}
+
+// Room for a path the ANSI calls could take, and its terminating zero.
+using PathBuffer = std::array<wchar_t, MAX_PATH + 1>;
+
+// Makes a file of a unique name in `directory` and opens it, to be deleted when it is
+// closed, whatever ends the program.
+int openTemporaryIn(const wchar_t* directory, int& file) noexcept {
+    PathBuffer name{};
+    file = -1;
+    if (GetTempFileNameW(directory, L"txt", 0, name.data()) == 0) {
+        return errnoOf(GetLastError());
+    }
+    file = _wopen(name.data(), _O_RDWR | _O_BINARY | _O_TEMPORARY | _O_NOINHERIT);
+    if (file == -1) {
+        const int err = errno;
+        DeleteFileW(name.data());
+        return err;
+    }
+    return 0;
+}
+
+// The user's folder for temporary files, in `directory`. The wide call, since the ANSI one
+// turns a character outside the ANSI code page into '?'.
+int temporaryFolder(PathBuffer& directory) noexcept {
+    const DWORD length = GetTempPathW(static_cast<DWORD>(directory.size()), directory.data());
+    if (length == 0) {
+        return errnoOf(GetLastError());
+    }
+    return length < directory.size() ? 0 : ENAMETOOLONG;
+}
+
+// The directory part of `name`, a name as the runtime's _open takes it (in the ANSI code
+// page), in `directory`: up to its last separator, which is kept ("C:\" stays a root), or
+// a drive's "C:", or "." for a bare name. Split after the conversion, since a double-byte
+// character may end with the byte of a backslash.
+int directoryOf(const char* name, PathBuffer& directory) noexcept {
+    const int size = static_cast<int>(directory.size());
+    const int length = MultiByteToWideChar(CP_ACP, 0, name, -1, directory.data(), size) - 1;
+    if (length < 0) {
+        return errnoOf(GetLastError());
+    }
+    int end = length;
+    while (end > 0 && directory[end - 1] != L'\\' && directory[end - 1] != L'/') {
+        --end;
+    }
+    if (end == 0 && length >= 2 && directory[1] == L':') {
+        end = 2;
+    }
+    if (end == 0) {
+        directory[end++] = L'.';
+    }
+    directory[end] = L'\0';
+    return 0;
+}
+
+// Held by the main thread while signals wait (see holdSignals), and taken for good by the
+// thread that handles the first console event.
+SRWLOCK signalWindow = SRWLOCK_INIT;
+
+// Runs on a thread of its own for each console event. The events that end the run wait
+// for the window to close, and then go on to the next handler, the system's, which ends
+// the process. The lock is never released: the main thread cannot open another window
+// before the process ends.
+BOOL WINAPI endAfterWindow(DWORD event) noexcept {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+        AcquireSRWLockExclusive(&signalWindow);
+    }
+    return FALSE;
+}
 
 } // namespace
 
@@ -64,7 +163,7 @@ void setUpStandardStreams() noexcept {
 // made here does not matter.
 int openForCreate(const char* name, int& file, bool& created) noexcept {
     created = false;
-    file = _open(name, _O_RDWR | _O_CREAT | _O_TEXT | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+    file = _open(name, _O_RDWR | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
     return file == -1 ? errno : 0;
 }
 
@@ -93,26 +192,26 @@ void unlockFile(int file) noexcept {
     UnlockFileEx(handleOf(file), 0, kAllBytes, kAllBytes, &whole);
 }
 
+bool isRegularFile(int file) noexcept { return regularSize(file) >= 0; }
+
 bool holdsData(int file) noexcept { return regularSize(file) > 0; }
 
-// A file of a unique name in the user's directory for temporary files, which Windows
-// deletes when it is closed, whatever ends the program.
-int openTemporary(const char* /*near*/, int& file) noexcept {
-    std::array<char, MAX_PATH + 1> directory{};
-    std::array<char, MAX_PATH + 1> name{};
-    const DWORD length = GetTempPathA(static_cast<DWORD>(directory.size()), directory.data());
-    if (length == 0 || length >= directory.size() ||
-        GetTempFileNameA(directory.data(), "txt", 0, name.data()) == 0) {
-        file = -1;
-        return ENOENT;
+// The user's folder may be missing or unwritable; the folder of `beside` is tried then.
+// (`near` is a macro of <windows.h>.) The error returned is the last one.
+int openTemporary(const char* beside, int& file) noexcept {
+    PathBuffer directory{};
+    file = -1;
+    int err = temporaryFolder(directory);
+    if (err == 0) {
+        err = openTemporaryIn(directory.data(), file);
     }
-    file = _open(name.data(), _O_RDWR | _O_BINARY | _O_TEMPORARY | _O_NOINHERIT);
-    if (file == -1) {
-        const int err = errno;
-        DeleteFileA(name.data());
-        return err;
+    if (err != 0) {
+        err = directoryOf(beside, directory);
+        if (err == 0) {
+            err = openTemporaryIn(directory.data(), file);
+        }
     }
-    return 0;
+    return err;
 }
 
 int rewindFile(int file) noexcept { return _lseeki64(file, 0, SEEK_SET) == 0 ? 0 : errno; }
@@ -123,10 +222,51 @@ int positionOf(int file, long long& position) noexcept {
     return position == -1 ? errno : 0;
 }
 
-int emptyFile(int file) noexcept { return isRegular(file) ? _chsize_s(file, 0) : 0; }
+int cutFile(int file, long long length) noexcept {
+    return isRegularFile(file) ? _chsize_s(file, length) : 0;
+}
+
+// Only ever more than the file holds and has allocated is asked for: a smaller allocation
+// could release space, and on some systems data, that the file has.
+int reserveSpace(int file, long long length) noexcept {
+    if (length <= 0 || !isRegularFile(file)) {
+        return 0;
+    }
+    const HANDLE handle = handleOf(file);
+    FILE_STANDARD_INFO now{};
+    if (GetFileInformationByHandleEx(handle, FileStandardInfo, &now, sizeof now) == 0) {
+        const DWORD error = GetLastError();
+        return notOffered(error) ? 0 : errnoOf(error);
+    }
+    if (length <= now.EndOfFile.QuadPart || length <= now.AllocationSize.QuadPart) {
+        return 0;
+    }
+    FILE_ALLOCATION_INFO wanted{};
+    wanted.AllocationSize.QuadPart = length;
+    if (SetFileInformationByHandle(handle, FileAllocationInfo, &wanted, sizeof wanted) != 0) {
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    return notOffered(error) ? 0 : errnoOf(error);
+}
+
+// The window is an exclusive lock, so an event that arrives inside it waits for
+// releaseSignals, and one that arrives outside takes the lock at once and ends the run;
+// holdSignals then waits for that end. Windows itself ends a process whose handler keeps
+// it waiting after a console's close, after some seconds: the window is only held briefly.
+// Windows are not nested.
+void holdSignals() noexcept {
+    static bool handled = false;
+    if (!handled) {
+        handled = SetConsoleCtrlHandler(endAfterWindow, TRUE) != 0;
+    }
+    AcquireSRWLockExclusive(&signalWindow);
+}
+
+void releaseSignals() noexcept { ReleaseSRWLockExclusive(&signalWindow); }
 
 int syncFile(int file) noexcept {
-    if (!isRegular(file)) {
+    if (!isRegularFile(file)) {
         return 0;
     }
     return _commit(file) == 0 ? 0 : errno;
@@ -185,7 +325,7 @@ int writeAll(int file, const char* data, std::size_t size) noexcept {
     return 0;
 }
 
-Sink sinkOf(int file) noexcept { return isRegular(file) ? Sink::regularFile : Sink::other; }
+Sink sinkOf(int file) noexcept { return isRegularFile(file) ? Sink::regularFile : Sink::other; }
 
 Transfer moveWithinSystem(int /*to*/, int /*from*/, std::size_t /*size*/) noexcept {
     return {0, ENOSYS};
