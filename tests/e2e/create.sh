@@ -71,6 +71,20 @@ if on_linux; then
     status=$?
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
     expect_bytes shared.txt 'under flock'
+    # ... whatever the number of that descriptor, even past the descriptor limit.
+    timeout 60 bash -c 'exec 9<shared.txt && flock 9 && ulimit -n 8 && exec "$0" <in >out 2>err' "$TEXTFILE"
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    # A descriptor on the file that holds no lock makes the run wait for the holder.
+    rm -f held
+    flock shared.txt sh -c ': >held; sleep 1; printf holder >shared.txt' &
+    eventually "the other lock holder" test -e held
+    input 'create\nshared.txt\nafter the holder\n'
+    timeout 60 "$TEXTFILE" <in >out 2>err 5<shared.txt
+    status=$?
+    wait
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    expect_bytes shared.txt 'after the holder'
 fi
 
 test_case "an empty line, or the end of input, at the text prompt stores an empty file"
@@ -147,6 +161,28 @@ expect_out 'text\nfsync\nconfirmation\n'
 if on_linux; then
     directory=$(sed -n "s|^[0-9 ]*openat(AT_FDCWD, \"$(pwd -P)\", O_RDONLY\|O_CLOEXEC\|O_DIRECTORY) = \([0-9]*\)\$|\1|p" trace)
     if [ -n "$directory" ] && grep -q "fsync($directory) *= 0" trace; then pass; else fail "the directory was not synced"; fi
+    # The directory synced holds the new entry: behind a symbolic link, at the open-file
+    # limit, and through its file system where it may not be read.
+    synced_directory() {
+        ASAN_OPTIONS=detect_leaks=0 strace -f -y -o trace -e trace=fsync,syncfs "$@" <in >out 2>err
+        status=$?
+        expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+        sed -n 's/^[0-9 ]*\(fsync\|syncfs\)([0-9]*<\(.*\)>) *= 0$/\1 \2/p' trace | tail -1 >out
+    }
+    mkdir sub
+    ln -s sub/target link
+    input 'create\nlink\nbehind a link\n'
+    synced_directory "$TEXTFILE"
+    expect_out "fsync $(pwd -P)/sub\n"
+    input 'create\nsub/limited\nat the limit\n'
+    synced_directory prlimit --nofile=4:4 "$TEXTFILE"
+    expect_out "fsync $(pwd -P)/sub\n"
+    setup_user_dir
+    mkdir "$USER_DIR/work/unreadable"
+    chmod 333 "$USER_DIR/work/unreadable"
+    input 'create\nunreadable/new\nunlisted\n'
+    synced_directory "${AS_USER[@]}" sh -c 'cd "$0" && exec "$1"' "$USER_DIR/work" "$USER_TEXTFILE"
+    expect_out "syncfs $(cd "$USER_DIR/work" && pwd -P)/unreadable/new\n"
 fi
 
 # Devices and file permissions as Linux has them.
@@ -156,13 +192,32 @@ if on_linux; then
     run
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: No space left on device\n'
 
-    test_case "a text past the file-size limit is reported, not confirmed, and the old text stays"
+    test_case "a text past the file-size limit or the free space is reported, not confirmed, and the old text stays"
     printf 'precious' >limited.txt
     input "create\nlimited.txt\n$(printf 'x%.0s' $(seq 5000))\n"
     (ulimit -f 1 && textfile <in >out 2>err)
     status=$?
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: File too large\n'
     expect_bytes limited.txt 'precious'
+    if [ "$(id -u)" -eq 0 ] && unshare -m true 2>/dev/null; then
+        # On a 1 MiB file system: a text of most of the free space is stored; one past it
+        # is refused before the file changes.
+        { printf 'create\nsmall/notes\n'; head -c 700000 /dev/zero | tr '\0' N; printf '\n'; } >in
+        head -c 700000 /dev/zero | tr '\0' N >fits.expected
+        mkdir small
+        unshare -m sh -c 'mount -t tmpfs -o size=1m none small && printf precious >small/notes &&
+            "$0" <in >out 2>err; echo $? >status; cp small/notes fits.txt &&
+            printf precious >small/notes && head -c 600000 /dev/zero >small/filler &&
+            "$0" <in >full.out 2>full.err; cp small/notes full.txt' "$TEXTFILE"
+        status=$(cat status)
+        expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+        expect_same fits.expected fits.txt
+        expect_bytes full.out "$ASK_COMMAND$ASK_NAME$ASK_TEXT"
+        expect_bytes full.err '\nError: No space left on device\n'
+        expect_bytes full.txt 'precious'
+    else
+        echo "skipped: a full file system (needs root and a mount namespace)"
+    fi
 
     test_case "a failed sync or close is reported; a file that cannot be synced at all is no failure"
     # strace_run CALL ERROR [WHEN]: a run in which CALL fails with ERROR (its WHEN-th call).

@@ -41,6 +41,22 @@ for signal in TERM HUP; do
     done
 done
 
+test_case "a signal that arrives as the file changes waits until the file holds the whole text"
+# Delivered as the new text is first written over the old one; the run then ends
+# unconfirmed, with the file whole.
+input 'create\nchanging.txt\nnew\n'
+printf 'a much longer old text' >changing.txt
+first_write=$(strace -e trace=write "$TEXTFILE" <in 2>&1 >/dev/null | grep -n '^write([0-9]*, "new"' | cut -d: -f1)
+for signal in INT TERM HUP QUIT; do
+    printf 'a much longer old text' >changing.txt
+    (ulimit -c 0 && ASAN_OPTIONS=detect_leaks=0 exec strace -o /dev/null \
+        -e inject=write:signal=SIG$signal:when="$first_write" "$TEXTFILE" <in >out 2>err)
+    status=$?
+    expect_status $((128 + $(kill -l "$signal")))
+    expect_out "$ASK_COMMAND$ASK_NAME$ASK_TEXT"
+    expect_bytes changing.txt 'new'
+done
+
 test_case "input that cannot be read at the command prompt is an unknown command"
 mkdir -p folder
 textfile <folder >out 2>err
@@ -97,7 +113,7 @@ fi
 
 test_case "no file but the named ones was touched"
 ls -A | grep -avxE 'answers|err|expected|in|out|listing.*' | sort >listing
-printf '%s\n' folder kept.txt "$name" shown.txt vanishing.txt | sort >listing.expected
+printf '%s\n' changing.txt folder kept.txt "$name" shown.txt vanishing.txt | sort >listing.expected
 expect_same listing.expected listing
 
 finish

@@ -162,13 +162,12 @@ setup_user_dir() {
     USER_TEXTFILE=$USER_DIR/textfile
     trap 'cleanup; chmod -R u+rwx "$USER_DIR" 2>/dev/null; rm -rf "$USER_DIR"' EXIT
 }
-as_user() {
-    if [ "$(id -u)" -eq 0 ]; then
-        setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$@"
-    else
-        "$@"
-    fi
-}
+if [ "$(id -u)" -eq 0 ]; then
+    AS_USER=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
+else
+    AS_USER=()
+fi
+as_user() { "${AS_USER[@]}" "$@"; }
 # run_as_user: `run`, as the unprivileged user, in USER_DIR/work.
 run_as_user() {
     (cd "$USER_DIR/work" && as_user "$USER_TEXTFILE") <in >out 2>err

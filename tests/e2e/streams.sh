@@ -36,6 +36,18 @@ if on_linux; then
     await "$ASK_COMMAND"
     expect_bytes <(readlink "/proc/$pid/fd/2") '/dev/null\n'
     end_dialogue
+    if [ "$(id -u)" -eq 0 ] && unshare -m true 2>/dev/null; then
+        # Without a null device, a place that takes no writes: the prompts fail, and are
+        # reported, instead of going into the file.
+        input 'create\nno-null.txt\nonly this\n'
+        unshare -m sh -c 'mount -t tmpfs none /dev && exec "$0" <in >&- 2>err' "$TEXTFILE"
+        status=$?
+        expect_bytes no-null.txt 'only this'
+        expect_err 'Error: Bad file descriptor\n'
+        expect_status 0
+    else
+        echo "skipped: a system without /dev/null (needs root and a mount namespace)"
+    fi
 fi
 
 finish
