@@ -23,6 +23,7 @@ command -v hyperfine >/dev/null || need+=(hyperfine)
 [ -x /usr/bin/time ] || need+=(time)
 command -v valgrind >/dev/null || need+=(valgrind)
 command -v cc >/dev/null || need+=(gcc)
+command -v strace >/dev/null || need+=(strace)
 if [ "${#need[@]}" -gt 0 ]; then
     sudo=()
     [ "$(id -u)" -eq 0 ] || sudo=(sudo)
@@ -39,20 +40,25 @@ truncate -s $((endless_mib << 20)) large.bin
 printf 'open\nfile.bin\n' >open.in
 printf 'open\nlarge.bin\n' >open-large.in
 { printf 'create\nline.out\n'; cat line.txt; printf '\n'; } >create.in
+head -c 100 /dev/zero | tr '\0' s >short.txt
+{ printf 'create\nshort.out\n'; cat short.txt; printf '\n'; } >short.in
+{ printf 'create\nshort-new.out\n'; cat short.txt; printf '\n'; } >short-new.in
+head -c $((512 << 10)) /dev/zero | tr '\0' m >mid.txt
+{ printf 'create\nline.out\n'; cat mid.txt; printf '\n'; } >mid.in
 printf 'close\n' >close.in
 printf '#include <stdio.h>\nint main(void) { fputs("Please enter a command: ", stdout); return 0; }\n' >prompt.c
 cc -O2 -o prompt prompt.c
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-# compare OURS THEIRS [PREPARE]: runs PREPARE, if given, before every run of either; sets ratio to textfile's time over its peer's, the median over the
-# rounds of the ratio of the two medians in each round; cpu_ratio likewise for the CPU time
+# compare OURS THEIRS [PREPARE [RUNS]]: runs PREPARE, if given, before every run of
+# either; sets ratio to textfile's time over its peer's, the median over the rounds of the ratio of the two medians in each round; cpu_ratio likewise for the CPU time
 # (user and system, mean of a round); and ours_ms and theirs_ms to the medians of those
 # medians.
 compare() {
     local round ratios=() cpu_ratios=() ours=() theirs=()
     for round in $(seq "$rounds"); do
-        hyperfine --warmup 1 --runs "$runs" --prepare "${3:-true}" --export-csv times.csv "$1" "$2" >/dev/null 2>&1
+        hyperfine --warmup 1 --runs "${4:-$runs}" --prepare "${3:-true}" --export-csv times.csv "$1" "$2" >/dev/null 2>&1
         ours+=("$(awk -F, 'NR == 2 { print $4 * 1000 }' times.csv)")
         theirs+=("$(awk -F, 'NR == 3 { print $4 * 1000 }' times.csv)")
         ratios+=("$(awk -F, 'NR == 2 { a = $4 } NR == 3 { b = $4 } END { printf "%.2f", a / b }' times.csv)")
@@ -78,6 +84,18 @@ instructions() {
         sed -n 's/.*Collected : //p'
 }
 
+# window INPUT PREPARE: the milliseconds from the first write of the text into the file
+# (descriptor 3) to the end of the cut to its length, the time in which only SIGKILL or a
+# power cut could leave it half-changed; measured under strace, so an upper bound.
+window() {
+    bash -c "$2" && sync
+    strace -f --seccomp-bpf -ttt -T -e trace=write,sendfile,ftruncate -o window.trace \
+        "$program" <"$1" >/dev/null
+    awk '$3 ~ /^(write|sendfile)\(3,/ && !start { start = $2 }
+         $3 ~ /^ftruncate\(3,/ { gsub(/[<>]/, "", $NF); end = $2 + $NF }
+         END { printf "%.2f", (end - start) * 1000 }' window.trace
+}
+
 row() { printf '| %s | %s | %s | %s | %s | %s |\n' "$@"; }
 ms() { printf '%.0f ms' "$1"; }
 
@@ -89,8 +107,8 @@ row "open ${file_mib} MiB, piped on" "$(ms "$ours_ms")" "$(ms "$theirs_ms") \`ca
 compare "'$program' <open.in >shown.out" "cat file.bin >cat.out"
 row "open ${file_mib} MiB, to a file" "$(ms "$ours_ms")" "$(ms "$theirs_ms") \`cat FILE > out\`" "$ratio" "$cpu_ratio" \
     "$(peak "TEXTFILE <open.in >shown.out") KiB"
-# Each create makes a new file, as its peer does.
-new='rm -f line.out cat.out dd.out'
+# Each create makes a new file, as its peer does; every run that writes starts settled.
+new='rm -f line.out cat.out dd.out && sync'
 compare "'$program' <create.in >/dev/null" "cat line.txt >cat.out" "$new"
 row "create, one ${line_mib} MiB line, new file" "$(ms "$ours_ms")" "$(ms "$theirs_ms") \`cat LINE > out\`" "$ratio" "$cpu_ratio" \
     "$(peak "TEXTFILE <create.in") KiB"
@@ -98,11 +116,21 @@ compare "'$program' <create.in >/dev/null" "dd if=line.txt of=dd.out bs=1M conv=
 row "create, one ${line_mib} MiB line, new file, durable peer" "$(ms "$ours_ms")" \
     "$(ms "$theirs_ms") \`dd bs=1M conv=fsync\`" "$ratio" "$cpu_ratio" ""
 # Replacing a file's text: textfile keeps the new text aside until its line has ended.
-old='printf old >line.out && printf old >dd.out'
+old='printf old >line.out && printf old >dd.out && sync'
 compare "'$program' <create.in >/dev/null" "dd if=line.txt of=dd.out bs=1M conv=fsync status=none" "$old"
 row "create, one ${line_mib} MiB line, replacing a file's text" "$(ms "$ours_ms")" \
     "$(ms "$theirs_ms") \`dd bs=1M conv=fsync\`" "$ratio" "$cpu_ratio" \
     "$(peak "printf old >line.out && TEXTFILE <create.in") KiB"
+compare "'$program' <short.in >/dev/null" "'$program' <short-new.in >/dev/null" \
+    "printf old >short.out && rm -f short-new.out && sync" $((runs * 40))
+row "create, a 100-byte line, replacing a file's text" "$(ms "$ours_ms")" \
+    "$(ms "$theirs_ms") textfile making a new file" "$ratio" "$cpu_ratio" \
+    "$(peak "printf old >short.out && TEXTFILE <short.in") KiB"
+long_window=$(window create.in "$old")
+mid_window=$(window mid.in "$old")
+row "replacing: signals wait, ${line_mib} MiB line" "$long_window ms" "" \
+    "$(awk -v w="$long_window" -v m="$line_mib" 'BEGIN { printf "%.2f ms/MiB", w / m }')" "" ""
+row "replacing: signals wait, 512 KiB line" "$mid_window ms" "" "" "" ""
 row "open ${endless_mib} MiB" "" "" "" "" "$(peak "TEXTFILE <open-large.in") KiB"
 row "a command line without an end" "" "" "" "" "$(peak "TEXTFILE </dev/zero") KiB"
 row "create, a ${endless_mib} MiB line without an end" "" "" "" "" \

@@ -26,4 +26,8 @@ Copied copyInBlocks(int to, int from, std::size_t blockSize, long long end) noex
 /// without a copy through the program where the system can, else as copyInBlocks does.
 Copied copyAll(int to, int from, std::size_t blockSize) noexcept;
 
+/// As copyAll, into a regular file `to`, from its start, that is synced next: what is
+/// copied is sent on to the storage device as it goes, so that the sync waits less.
+Copied copyAllToDisk(int to, int from) noexcept;
+
 } // namespace textfile

@@ -48,7 +48,7 @@ int replaceThroughTemporary(int file, int temporary) noexcept {
         if (const int err = platform::rewindFile(temporary)) {
             return err;
         }
-        return copyAll(file, temporary, kLargestBlock).error;
+        return copyAllToDisk(file, temporary).error;
     });
 }
 

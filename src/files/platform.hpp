@@ -97,6 +97,11 @@ void releaseSignals() noexcept;
 /// neither does a file that cannot be synced at all (a kernel setting, for example).
 int syncFile(int file) noexcept;
 
+/// Starts writing `length` bytes at `offset` of a regular file to its storage device,
+/// without waiting for them: a syncFile after it has less left to wait for. Nothing where
+/// the system has no such call.
+void startWriteback(int file, long long offset, long long length) noexcept;
+
 /// Makes the entry for `name`, a file just created and closed, durable in the directory
 /// that holds it (through any symbolic links). A directory that may not be read, and so
 /// cannot be opened, has its whole file system synced instead; a file system that cannot

@@ -315,6 +315,17 @@ int syncFile(int file) noexcept {
     return cannotSync(errno) ? 0 : errno;
 }
 
+void startWriteback(int file, long long offset, long long length) noexcept {
+#if defined(__linux__)
+    sync_file_range(file, static_cast<off_t>(offset), static_cast<off_t>(length),
+                    SYNC_FILE_RANGE_WRITE);
+#else
+    (void)file;
+    (void)offset;
+    (void)length;
+#endif
+}
+
 namespace {
 
 // Syncs the whole file system that holds `path`, for a directory that cannot be opened
