@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,15 +55,32 @@ TEST_F(Input, GathersAnswersAndTextFromPiecesAsTheyArrive) {
     feed({"cre", "ate", "\nna", std::string("me\0dropped", 10), "\nthe ", "text\nnext"});
     EXPECT_EQ(answer(), "create");
     EXPECT_EQ(answer(), "name");
-    std::string text;
-    Piece piece{};
-    do {
-        piece = readPiece(SIZE_MAX);
-        text.append(piece.data, piece.size);
-    } while (piece.size > 0 && !piece.lineEnd);
-    EXPECT_EQ(text, "the text\n");
+    const LineText text = gatherLine();
+    EXPECT_TRUE(text.whole);
+    EXPECT_EQ(std::string(text.data, text.size), "the text");
     EXPECT_EQ(answer(), "next");
     EXPECT_EQ(answer(), "");
+}
+
+// A line longer than the input buffer is left for copyLine, which writes its text, up to
+// the zero byte, from the first byte on; the next line is read after it.
+TEST_F(Input, LeavesALineLongerThanTheBufferToBeCopiedWhole) {
+    const std::string text(3 * 1024 * 1024 / 2, 't');
+    feed({"create\n" + text.substr(0, 5000), text.substr(5000) + std::string("\0dropped\n", 9),
+          "next\n"});
+    EXPECT_EQ(answer(), "create");
+    EXPECT_FALSE(gatherLine().whole);
+    FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    std::size_t written = 0;
+    EXPECT_EQ(copyLine(fileno(file), written), 0);
+    EXPECT_EQ(written, text.size());
+    std::string copied(text.size() + 1, '\0');
+    std::rewind(file);
+    copied.resize(std::fread(copied.data(), 1, copied.size(), file));
+    std::fclose(file);
+    EXPECT_EQ(copied, text);
+    EXPECT_EQ(answer(), "next");
 }
 
 TEST_F(Input, TakesTheLongestAnswerAndRefusesOneByteMore) {

@@ -97,6 +97,15 @@ int openFifo(const char* name) noexcept {
     return file;
 }
 
+// The descriptor an entry of /proc/self/fdinfo is named for; -1 for "." and "..".
+int descriptorNamed(const char* name) noexcept {
+    char* end = nullptr;
+    const long number = std::strtol(name, &end, 10);
+    return end != name && *end == '\0' && number >= 0 && number <= INT_MAX
+               ? static_cast<int>(number)
+               : -1;
+}
+
 // Whether the descriptor's open file holds a flock lock: its /proc entry lists it.
 bool holdsFlock(int fdinfo, const char* entry) noexcept {
     const int info = openat(fdinfo, entry, O_RDONLY | O_CLOEXEC);
@@ -131,9 +140,9 @@ int heldThroughInherited(int file, bool& own) noexcept {
         for (ssize_t at = 0; !own && at < size;) {
             const auto* entry = reinterpret_cast<const dirent64*>(entries.data() + at);
             at += entry->d_reclen;
-            const int other = std::atoi(entry->d_name);
-            own = entry->d_name[0] != '.' && other != file && other != fdinfo &&
-                  sameFile(other, file) && holdsFlock(fdinfo, entry->d_name);
+            const int other = descriptorNamed(entry->d_name);
+            own = other != -1 && other != file && other != fdinfo && sameFile(other, file) &&
+                  holdsFlock(fdinfo, entry->d_name);
         }
     }
     close(fdinfo);
