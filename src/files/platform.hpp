@@ -66,10 +66,10 @@ bool isRegularFile(int file) noexcept;
 bool holdsData(int file) noexcept;
 
 /// Opens a new temporary file for reading and writing, that is gone once closed, however
-/// the program ends: on POSIX with no name anyone could open, in the directory of `near`
+/// the program ends: on POSIX with no name anyone could open, in the directory of `beside`
 /// where its file system allows, else in $TMPDIR or /tmp; on Windows in the user's folder
-/// for temporary files, else beside `near`.
-int openTemporary(const char* near, int& file) noexcept;
+/// for temporary files, else in the directory of `beside`.
+int openTemporary(const char* beside, int& file) noexcept;
 
 /// Sets the file's position back to its start.
 int rewindFile(int file) noexcept;
@@ -89,7 +89,9 @@ int reserveSpace(int file, long long length) noexcept;
 /// From holdSignals until releaseSignals, the signals that end a run from outside
 /// (SIGINT, SIGTERM, SIGHUP, SIGQUIT; on Windows Ctrl+C, Ctrl+Break and the console's
 /// close) wait, and take effect as usual right after: a file is never left half-changed
-/// by them. Held only around work that cannot wait on anyone.
+/// by them. Held only around work that cannot wait on anyone, and not nested. (Windows
+/// still ends a program some seconds after its console is closed, and no program can
+/// hold off SIGKILL or TerminateProcess.)
 void holdSignals() noexcept;
 void releaseSignals() noexcept;
 

@@ -237,10 +237,10 @@ bool holdsData(int file) noexcept {
     return fstat(file, &info) == 0 && (info.st_mode & S_IFMT) == S_IFREG && info.st_size > 0;
 }
 
-int openTemporary(const char* near, int& file) noexcept {
+int openTemporary(const char* beside, int& file) noexcept {
 #if defined(O_TMPFILE)
     const char* tmpdir = std::getenv("TMPDIR");
-    for (const char* directory : {directoryOf(near), tmpdir, "/tmp"}) {
+    for (const char* directory : {directoryOf(beside), tmpdir, "/tmp"}) {
         if (directory != nullptr && *directory != '\0') {
             file = retryingOpen(directory, O_TMPFILE | O_RDWR, 0600);
             if (file != -1) {
@@ -250,7 +250,7 @@ int openTemporary(const char* near, int& file) noexcept {
     }
     return errno;
 #else
-    (void)near;
+    (void)beside;
     file = -1;
     return ENOSYS;
 #endif

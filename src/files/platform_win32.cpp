@@ -65,10 +65,11 @@ int errnoOf(DWORD error) noexcept {
     }
 }
 
-// Whether a failed call means the file system offers no such thing, rather than a fault.
+// Whether a failed call means the file system offers no such thing, rather than a fault
+// (Wine, for one, has no call to reserve space).
 bool notOffered(DWORD error) noexcept {
     return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_PARAMETER ||
-           error == ERROR_INVALID_FUNCTION;
+           error == ERROR_INVALID_FUNCTION || error == ERROR_CALL_NOT_IMPLEMENTED;
 }
 
 // Room for a path the ANSI calls could take, and its terminating zero.
@@ -129,14 +130,12 @@ int directoryOf(const char* name, PathBuffer& directory) noexcept {
 // thread that handles the first console event.
 SRWLOCK signalWindow = SRWLOCK_INIT;
 
-// Runs on a thread of its own for each console event. The events that end the run wait
-// for the window to close, and then go on to the next handler, the system's, which ends
+// Runs on a thread of its own for each console event, all of which end the run. It waits
+// for the window to close, and then goes on to the next handler, the system's, which ends
 // the process. The lock is never released: the main thread cannot open another window
 // before the process ends.
-BOOL WINAPI endAfterWindow(DWORD event) noexcept {
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
-        AcquireSRWLockExclusive(&signalWindow);
-    }
+BOOL WINAPI endAfterWindow(DWORD /*event*/) noexcept {
+    AcquireSRWLockExclusive(&signalWindow);
     return FALSE;
 }
 
@@ -160,7 +159,8 @@ void setUpStandardStreams() noexcept {
 }
 
 // Windows keeps no FIFOs, and its directories need no syncing, so whether the file was
-// made here does not matter.
+// made here does not matter. Binary mode, since in text mode the runtime cuts off a
+// Ctrl+Z that ends the file as it opens it; the stored text holds no line feed to turn.
 int openForCreate(const char* name, int& file, bool& created) noexcept {
     created = false;
     file = _open(name, _O_RDWR | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
@@ -252,9 +252,9 @@ int reserveSpace(int file, long long length) noexcept {
 
 // The window is an exclusive lock, so an event that arrives inside it waits for
 // releaseSignals, and one that arrives outside takes the lock at once and ends the run;
-// holdSignals then waits for that end. Windows itself ends a process whose handler keeps
-// it waiting after a console's close, after some seconds: the window is only held briefly.
-// Windows are not nested.
+// holdSignals then waits for that end. Not nested: a second holdSignals would wait for
+// ever. Only console events wait: TerminateProcess (taskkill /F) cannot be held, and
+// Windows ends a process whose handler still waits some seconds after the console's close.
 void holdSignals() noexcept {
     static bool handled = false;
     if (!handled) {
@@ -326,6 +326,9 @@ int writeAll(int file, const char* data, std::size_t size) noexcept {
 }
 
 Sink sinkOf(int file) noexcept { return isRegularFile(file) ? Sink::regularFile : Sink::other; }
+
+// Windows writes a file's data out in its own time; _commit waits for all of it.
+void startWriteback(int /*file*/, long long /*offset*/, long long /*length*/) noexcept {}
 
 Transfer moveWithinSystem(int /*to*/, int /*from*/, std::size_t /*size*/) noexcept {
     return {0, ENOSYS};
