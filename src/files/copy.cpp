@@ -54,10 +54,10 @@ Copied copyInBlocks(int to, int from, std::size_t blockSize, long long end) noex
 
 namespace {
 
-// Moves `from` into `to` within the system, `moveSize` bytes at most a call; if
-// `writeBack`, each move's bytes are sent on to the storage device at once.
-Copied moveAll(int to, int from, std::size_t blockSize, std::size_t moveSize,
-               bool writeBack) noexcept {
+// Moves `from` into `to` within the system; if `writeBack`, in pieces of kWriteBackChunk,
+// each sent on to the storage device at once.
+Copied moveAll(int to, int from, std::size_t blockSize, bool writeBack) noexcept {
+    const std::size_t moveSize = writeBack ? kWriteBackChunk : kMove;
     long long offset = 0;
     for (;;) {
         const platform::Transfer moved = platform::moveWithinSystem(to, from, moveSize);
@@ -77,11 +77,9 @@ Copied moveAll(int to, int from, std::size_t blockSize, std::size_t moveSize,
 } // namespace
 
 Copied copyAll(int to, int from, std::size_t blockSize) noexcept {
-    return moveAll(to, from, blockSize, kMove, false);
+    return moveAll(to, from, blockSize, false);
 }
 
-Copied copyAllToDisk(int to, int from) noexcept {
-    return moveAll(to, from, kLargestBlock, kWriteBackChunk, true);
-}
+Copied copyAllToDisk(int to, int from) noexcept { return moveAll(to, from, kLargestBlock, true); }
 
 } // namespace textfile

@@ -69,10 +69,9 @@ int storeText(int file, const char* name) noexcept {
     if (const int err = platform::lockFile(file)) {
         return err;
     }
-    const bool regular = platform::isRegularFile(file);
     int temporary = -1;
     int err = 0;
-    if (regular && text.whole) {
+    if (text.whole && platform::isRegularFile(file)) {
         err = replaceContents(file, static_cast<long long>(text.size), [&]() noexcept {
             return platform::writeAll(file, text.data, text.size);
         });

@@ -153,10 +153,9 @@ int heldThroughInherited(int file, bool& own) noexcept {
 
 void setUpStandardStreams() noexcept {
     // open() takes the lowest free descriptor, which is the missing one as long as the
-    // streams are checked in order.
-    // Without a null device (a /dev of someone else's making), the root directory takes
-    // the place: reading it or writing to it fails, and is reported as any failed input
-    // or output is, but no file can take it.
+    // streams are checked in order. Without a null device (a /dev of someone else's
+    // making), the root directory takes the place: reading or writing it fails, and is
+    // reported as any failed input or output is, but no file can take it.
     for (int fd = kStandardInput; fd <= kStandardError; ++fd) {
         if (fcntl(fd, F_GETFD) == -1 && errno == EBADF &&
             open("/dev/null", fd == kStandardInput ? O_RDONLY : O_WRONLY) == -1) {
@@ -297,7 +296,7 @@ int reserveSpace(int file, long long length) noexcept {
 
 namespace {
 
-// The signals that end a run from outside, and the mask they were under before.
+// The signals that end a run from outside.
 sigset_t endingSignals() noexcept {
     sigset_t set;
     sigemptyset(&set);
@@ -306,6 +305,7 @@ sigset_t endingSignals() noexcept {
     }
     return set;
 }
+// The signal mask before holdSignals, for releaseSignals.
 sigset_t heldFrom;
 
 } // namespace

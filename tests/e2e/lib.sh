@@ -129,12 +129,19 @@ eventually() {
 
 # A dialogue driven step by step: the program ($pid) reads its answers from a FIFO, fed
 # by `say`, and writes to `out` and `err` (or, with --without-stderr, has no standard error).
+# A COMMAND given starts the program instead of the plain textfile.
 begin_dialogue() {
-    rm -f answers && mkfifo answers
+    local without_stderr=
     if [ "${1:-}" = --without-stderr ]; then
-        (exec ${EMULATOR:+"$EMULATOR"} "$TEXTFILE" <answers >out 2>&-) &
+        without_stderr=1
+        shift
+    fi
+    [ $# -gt 0 ] || set -- ${EMULATOR:+"$EMULATOR"} "$TEXTFILE"
+    rm -f answers && mkfifo answers
+    if [ -n "$without_stderr" ]; then
+        (exec "$@" <answers >out 2>&-) &
     else
-        (exec ${EMULATOR:+"$EMULATOR"} "$TEXTFILE" <answers >out 2>err) &
+        (exec "$@" <answers >out 2>err) &
     fi
     pid=$!
     exec 3>answers

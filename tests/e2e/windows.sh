@@ -37,12 +37,7 @@ expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
 copy="textfile-$$.exe"
 cp "$TEXTFILE" "$copy"
 # begin_dialogue_with_temp FOLDER: begin_dialogue, with TEMP and TMP naming FOLDER.
-begin_dialogue_with_temp() {
-    rm -f answers && mkfifo answers
-    ("$EMULATOR" cmd /c "set TEMP=$1&& set TMP=$1&& $copy" <answers >out 2>err) &
-    pid=$!
-    exec 3>answers
-}
+begin_dialogue_with_temp() { begin_dialogue "$EMULATOR" cmd /c "set TEMP=$1&& set TMP=$1&& $copy"; }
 # temporary_in FOLDER: whether a temporary file in FOLDER holds part of the text.
 temporary_in() { find "$1" -maxdepth 1 -name 'txt*.tmp' -size +100k | grep -q .; }
 
