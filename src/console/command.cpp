@@ -32,7 +32,8 @@ constexpr std::array<Command, 3> kCommands{{
 void getCommand() noexcept {
     static Answer cmd;
     askAnswer("Please enter a command: ", cmd);
-    const auto* command =
+    // An iterator, which only some libraries make a plain pointer.
+    const auto command = // NOLINT(readability-qualified-auto)
         std::find_if(kCommands.begin(), kCommands.end(), [](const Command& entry) {
             return !cmd.tooLong && std::strcmp(cmd.text.data(), entry.word) == 0;
         });

@@ -1,10 +1,15 @@
-// The platform layer on POSIX systems.
+// The platform layer on POSIX systems. Beyond POSIX.1-2008 (and flock, which the BSDs,
+// macOS and Linux all have), it uses a system's own calls where the build found them: each
+// TEXTFILE_HAS_ macro names one (see cmake/system-calls.cmake). Without one, or where a
+// file system refuses it, the layer takes a way POSIX offers, described at each call; a
+// build with TEXTFILE_PORTABLE takes those ways everywhere, so that they are tested.
 #include "files/platform.hpp"
 
 #include <array>
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,10 +18,15 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
-#if defined(__linux__)
+#if TEXTFILE_HAS_SENDFILE
 #include <sys/sendfile.h>
 #endif
+
+// A file past 2 GiB must be as usable as any other: on a 32-bit system the build asks for
+// large-file support (_FILE_OFFSET_BITS=64).
+static_assert(sizeof(off_t) >= 8, "off_t must have 64 bits: build with _FILE_OFFSET_BITS=64");
 
 namespace textfile::platform {
 
@@ -97,6 +107,38 @@ int openFifo(const char* name) noexcept {
     return file;
 }
 
+// The signals that end a run from outside.
+sigset_t endingSignals() noexcept {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        sigaddset(&set, signal);
+    }
+    return set;
+}
+
+// Whether a descriptor on `file` other than itself, among those below the limit on
+// descriptors, holds the lock on it: tried one by one. A flock lock belongs to one open
+// file, so while it is held, only a descriptor of the holder's open file can take it
+// (LOCK_NB; taking a lock held already changes nothing). The way for a system without
+// /proc; it cannot see a descriptor above the limit (one opened before the limit was
+// lowered), and one that held a shared lock now holds an exclusive one.
+bool heldThroughTried(int file) noexcept {
+    struct rlimit limit {};
+    long count = sysconf(_SC_OPEN_MAX);
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_max != RLIM_INFINITY) {
+        count = limit.rlim_max < INT_MAX ? static_cast<long>(limit.rlim_max) : INT_MAX;
+    }
+    for (int other = 0; other < count; ++other) {
+        if (other != file && fcntl(other, F_GETFD) != -1 && sameFile(other, file) &&
+            flock(other, LOCK_EX | LOCK_NB) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+#if TEXTFILE_HAS_GETDENTS64
 // The descriptor an entry of /proc/self/fdinfo is named for; -1 for "." and "..".
 int descriptorNamed(const char* name) noexcept {
     char* end = nullptr;
@@ -125,15 +167,13 @@ bool holdsFlock(int fdinfo, const char* entry) noexcept {
     return false;
 }
 
-// Whether a descriptor this program was started with holds the lock on `file` (as under
-// `flock FILE textfile`): sets `own`. The descriptors are listed from /proc, whatever
-// their numbers; without /proc none is taken for the holder, and the run waits. Fails
-// only where no descriptor is left to read the list with.
-int heldThroughInherited(int file, bool& own) noexcept {
+// Whether a descriptor listed in /proc holds the lock on `file`, whatever its number, and
+// without touching any lock: `own`. Fails where /proc cannot be read.
+int heldThroughListed(int file, bool& own) noexcept {
     own = false;
     const int fdinfo = retryingOpen("/proc/self/fdinfo", O_RDONLY | O_DIRECTORY);
     if (fdinfo == -1) {
-        return errno == EMFILE || errno == ENFILE ? errno : 0;
+        return errno;
     }
     alignas(8) std::array<char, 8192> entries;
     for (ssize_t size; !own && (size = getdents64(fdinfo, entries.data(), entries.size())) > 0;) {
@@ -147,6 +187,80 @@ int heldThroughInherited(int file, bool& own) noexcept {
     }
     close(fdinfo);
     return 0;
+}
+#endif
+
+// Whether a descriptor this program was started with holds the lock on `file` (as under
+// `flock FILE textfile`): listed from /proc where it can be read, else tried.
+bool heldThroughInherited(int file) noexcept {
+#if TEXTFILE_HAS_GETDENTS64
+    bool own = false;
+    if (heldThroughListed(file, own) == 0) {
+        return own;
+    }
+#endif
+    return heldThroughTried(file);
+}
+
+// A file in `directory` for reading and writing that no name leads to, made the POSIX way:
+// with a name, unlinked at once. The ending signals wait in between, so that no run
+// leaves the name behind (only SIGKILL can end it there).
+int openUnlinked(const char* directory, int& file) noexcept {
+    std::array<char, PATH_MAX> path{};
+    const int length = std::snprintf(path.data(), path.size(), "%s/.textfile-XXXXXX", directory);
+    if (length < 0 || static_cast<std::size_t>(length) >= path.size()) {
+        return ENAMETOOLONG;
+    }
+    const sigset_t ending = endingSignals();
+    sigset_t before;
+    sigprocmask(SIG_BLOCK, &ending, &before);
+    file = mkstemp(path.data());
+    int err = file == -1 ? errno : 0;
+    if (file != -1 && unlink(path.data()) != 0) {
+        err = errno;
+        close(file);
+        file = -1;
+    }
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    if (file != -1) {
+        fcntl(file, F_SETFD, FD_CLOEXEC);
+    }
+    return err;
+}
+
+// A file in `directory` that no name leads to: made nameless where the system and the
+// file system can, else made and unlinked.
+int openNameless(const char* directory, int& file) noexcept {
+#if TEXTFILE_HAS_O_TMPFILE
+    file = retryingOpen(directory, O_TMPFILE | O_RDWR, 0600);
+    if (file != -1) {
+        return 0;
+    }
+    // Any other error would stop the other way too.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        return errno;
+    }
+#endif
+    return openUnlinked(directory, file);
+}
+
+// Whether the file system holding `file` has room for it to hold `length` bytes now: the
+// way without a reservation. It is a check, not a reservation (another program may still
+// fill the disk before the text is in), and knows nothing of quotas. A file system that
+// tells no sizes passes.
+int checkFreeSpace(int file, long long length) noexcept {
+    struct statvfs system {};
+    struct stat info {};
+    if (fstatvfs(file, &system) != 0 || fstat(file, &info) != 0 || system.f_frsize == 0 ||
+        system.f_blocks == 0) {
+        return 0;
+    }
+    const unsigned long long unit = system.f_frsize;
+    const unsigned long long needed = (static_cast<unsigned long long>(length) + unit - 1) / unit;
+    // The file's own blocks are written over; root may use the blocks kept for it.
+    const unsigned long long held = static_cast<unsigned long long>(info.st_blocks) * 512 / unit;
+    const unsigned long long free = geteuid() == 0 ? system.f_bfree : system.f_bavail;
+    return needed <= held + free ? 0 : ENOSPC;
 }
 
 } // namespace
@@ -213,11 +327,7 @@ int lockFile(int file) noexcept {
         if (errno == EWOULDBLOCK && operation != LOCK_EX) {
             // Held elsewhere. Where this program holds it itself, through a descriptor it
             // was started with, waiting would never end.
-            bool own = false;
-            if (const int err = heldThroughInherited(file, own)) {
-                return err;
-            }
-            if (own) {
+            if (heldThroughInherited(file)) {
                 return 0;
             }
             operation = LOCK_EX;
@@ -237,22 +347,18 @@ bool holdsData(int file) noexcept {
 }
 
 int openTemporary(const char* beside, int& file) noexcept {
-#if defined(O_TMPFILE)
     const char* tmpdir = std::getenv("TMPDIR");
+    int err = ENOENT;
     for (const char* directory : {directoryOf(beside), tmpdir, "/tmp"}) {
         if (directory != nullptr && *directory != '\0') {
-            file = retryingOpen(directory, O_TMPFILE | O_RDWR, 0600);
-            if (file != -1) {
+            err = openNameless(directory, file);
+            if (err == 0) {
                 return 0;
             }
         }
     }
-    return errno;
-#else
-    (void)beside;
     file = -1;
-    return ENOSYS;
-#endif
+    return err;
 }
 
 int rewindFile(int file) noexcept { return lseek(file, 0, SEEK_SET) == 0 ? 0 : errno; }
@@ -279,32 +385,25 @@ int reserveSpace(int file, long long length) noexcept {
     if (length == 0 || typeOf(file) != S_IFREG) {
         return 0;
     }
-#if defined(__linux__)
+#if TEXTFILE_HAS_FALLOCATE
     // The size is kept: until the text is written over it, the file holds its old text.
     for (;;) {
         if (fallocate(file, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(length)) == 0) {
             return 0;
         }
         if (errno != EINTR) {
-            return errno == EOPNOTSUPP || errno == ENOSYS ? 0 : errno;
+            if (errno != EOPNOTSUPP && errno != ENOSYS) {
+                return errno;
+            }
+            break;
         }
     }
-#else
-    return 0;
 #endif
+    return checkFreeSpace(file, length);
 }
 
 namespace {
 
-// The signals that end a run from outside.
-sigset_t endingSignals() noexcept {
-    sigset_t set;
-    sigemptyset(&set);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-        sigaddset(&set, signal);
-    }
-    return set;
-}
 // The signal mask before holdSignals, for releaseSignals.
 sigset_t heldFrom;
 
@@ -325,7 +424,7 @@ int syncFile(int file) noexcept {
 }
 
 void startWriteback(int file, long long offset, long long length) noexcept {
-#if defined(__linux__)
+#if TEXTFILE_HAS_SYNC_FILE_RANGE
     sync_file_range(file, static_cast<off_t>(offset), static_cast<off_t>(length),
                     SYNC_FILE_RANGE_WRITE);
 #else
@@ -338,8 +437,10 @@ void startWriteback(int file, long long offset, long long length) noexcept {
 namespace {
 
 // Syncs the whole file system that holds `path`, for a directory that cannot be opened
-// to sync on its own: through any descriptor on it, else everything.
+// to sync on its own: through any descriptor on it where the system can, else every file
+// system (POSIX's sync, which on some systems only starts the writing).
 int syncFileSystemOf(const char* path) noexcept {
+#if TEXTFILE_HAS_SYNCFS
     for (const int flags : {O_RDONLY, O_WRONLY}) {
         const int file = retryingOpen(path, flags | O_NOCTTY | O_NONBLOCK);
         if (file != -1) {
@@ -348,6 +449,9 @@ int syncFileSystemOf(const char* path) noexcept {
             return err;
         }
     }
+#else
+    (void)path;
+#endif
     sync();
     return 0;
 }
@@ -434,7 +538,7 @@ Sink sinkOf(int file) noexcept {
 }
 
 Transfer moveWithinSystem(int to, int from, std::size_t size) noexcept {
-#if defined(__linux__)
+#if TEXTFILE_HAS_SENDFILE
     for (;;) {
         const ssize_t count = sendfile(to, from, nullptr, size);
         if (count >= 0) {

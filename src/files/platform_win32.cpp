@@ -7,15 +7,13 @@
 #include <climits>
 #include <cstring>
 
-// FILE_ID_INFO (Windows 8); the program still starts on Windows 7, which lacks only that.
-#ifndef _WIN32_WINNT
-#define _WIN32_WINNT 0x0602
-#endif
-
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+
+// The build sets the Windows version whose declarations the layer uses.
+static_assert(_WIN32_WINNT >= 0x0602, "FILE_ID_INFO needs _WIN32_WINNT 0x0602 (Windows 8)");
 
 namespace textfile::platform {
 

@@ -18,7 +18,7 @@ done
 test_case "a carriage return before the line feed is a line end on Windows only"
 input 'close\r\n'
 run
-if on_linux; then expect_run "$ASK_COMMAND$UNKNOWN" ''; else expect_run "$ASK_COMMAND" ''; fi
+if on_posix; then expect_run "$ASK_COMMAND$UNKNOWN" ''; else expect_run "$ASK_COMMAND" ''; fi
 
 test_case "the end of input at the command prompt is an unknown command"
 : >in

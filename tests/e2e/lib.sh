@@ -1,11 +1,15 @@
-# Shared by the end-to-end tests. A test script is run with the program's path, and for
-# the Windows build with the emulator that runs it (Wine). It runs the program in a
-# scratch directory and checks standard output, standard error, the files left behind and
-# the exit status, byte for byte.
+# Shared by the end-to-end tests. A test script is run with the program's path, then the
+# emulator command that runs it where it cannot run natively (Wine for the Windows build,
+# qemu for another processor), if any. TEXTFILE_TARGET (posix or windows) names the system
+# the program was built for, TEXTFILE_PORTABLE=1 a POSIX build that takes only POSIX's
+# ways. It runs the program in a scratch directory and checks standard output, standard
+# error, the files left behind and the exit status, byte for byte.
 set -u
 
 TEXTFILE=$(realpath "$1")
-EMULATOR=${2:-}
+shift
+EMULATOR=("$@")
+PROGRAM=("${EMULATOR[@]}" "$TEXTFILE")
 SCRATCH=$(mktemp -d)
 cleanup() {
     chmod -R u+rwx "$SCRATCH" 2>/dev/null
@@ -14,29 +18,69 @@ cleanup() {
 trap cleanup EXIT
 cd "$SCRATCH" || exit 1
 
-# Where the platforms differ. On Windows, standard input, output and error and the files
+# Where the systems differ. On Windows, standard input, output and error and the files
 # are text streams: a line feed is written as CR LF and a CR LF typed or read arrives as a
 # line feed, and a Ctrl+Z byte ends the text read; the runtime refuses a directory as an
 # access error.
-if [ -n "$EMULATOR" ]; then
-    PLATFORM=windows
+if [ "${TEXTFILE_TARGET:-posix}" = windows ]; then
     NL='\r\n'
     IS_A_DIRECTORY='Permission denied'
 else
-    PLATFORM=linux
     NL='\n'
     IS_A_DIRECTORY='Is a directory'
 fi
-on_linux() { [ "$PLATFORM" = linux ]; }
+# on_posix: whether the program was built for a POSIX system (devices, permissions, links
+# and signals as POSIX has them).
+on_posix() { [ "${TEXTFILE_TARGET:-posix}" = posix ]; }
+
+# has WHAT...: whether this run has everything in WHAT; sets `missing` to what it lacks.
+#   posix       the program built for a POSIX system
+#   native      the program run without an emulator (strace, its memory, its processes)
+#   strace      strace, able to trace the program
+#   fd-listing  the program lists its descriptors in /proc (not a POSIX-only build)
+#   root        the tests run as root
+#   namespace   a mount namespace of the test's own, for a tmpfs mounted in it (as root)
+#   unsanitized a program without the sanitizers' own memory and checks
+has() {
+    local what
+    missing=()
+    for what; do
+        case $what in
+        posix) on_posix || missing+=("a POSIX program") ;;
+        native) [ ${#EMULATOR[@]} -eq 0 ] || missing+=("the program run natively") ;;
+        strace)
+            [ ${#EMULATOR[@]} -eq 0 ] && strace -o /dev/null true 2>/dev/null ||
+                missing+=("strace of the program itself")
+            ;;
+        fd-listing)
+            [ -z "${TEXTFILE_PORTABLE:-}" ] && [ -d /proc/self/fdinfo ] ||
+                missing+=("descriptors listed in /proc")
+            ;;
+        root) [ "$(id -u)" -eq 0 ] || missing+=("root") ;;
+        namespace)
+            [ "$(id -u)" -eq 0 ] && unshare -m true 2>/dev/null || missing+=("a mount namespace")
+            ;;
+        unsanitized) [ -z "${TEXTFILE_SANITIZED:-}" ] || missing+=("a program without sanitizers") ;;
+        *) missing+=("'$what', which lib.sh does not know") ;;
+        esac
+    done
+    [ ${#missing[@]} -eq 0 ]
+}
+# needs WHAT...: `has`, and where something is missing, says so in one line naming the
+# case, which is then left out.
+needs() {
+    has "$@" && return 0
+    local IFS=,
+    echo "left out: ${case_name:-$0}: needs ${missing[*]}"
+    return 1
+}
 
 # textfile [ARGS...]: starts the program (under the emulator, if any).
-textfile() {
-    if [ -n "$EMULATOR" ]; then "$EMULATOR" "$TEXTFILE" "$@"; else "$TEXTFILE" "$@"; fi
-}
+textfile() { "${PROGRAM[@]}" "$@"; }
 
 # shown FILE: the bytes "open" writes for FILE's contents.
 shown() {
-    if on_linux; then
+    if on_posix; then
         cat "$1"
     else
         perl -0777 -pe 's/\x1a.*//s; s/\r\n/\n/g; s/\n/\r\n/g' "$1"
@@ -47,7 +91,11 @@ shown() {
 # program that held a whole long line or file would fail. An emulator or a sanitized
 # program needs more than that for itself, so there the limit is left out.
 with_memory_limit() {
-    if on_linux && [ -z "${TEXTFILE_SANITIZED:-}" ]; then (ulimit -v 65536 && "$@"); else "$@"; fi
+    if [ ${#EMULATOR[@]} -eq 0 ] && [ -z "${TEXTFILE_SANITIZED:-}" ]; then
+        (ulimit -v 65536 && "$@")
+    else
+        "$@"
+    fi
 }
 
 # The program's own texts; printf %b escapes.
@@ -136,7 +184,7 @@ begin_dialogue() {
         without_stderr=1
         shift
     fi
-    [ $# -gt 0 ] || set -- ${EMULATOR:+"$EMULATOR"} "$TEXTFILE"
+    [ $# -gt 0 ] || set -- "${PROGRAM[@]}"
     rm -f answers && mkfifo answers
     if [ -n "$without_stderr" ]; then
         (exec "$@" <answers >out 2>&-) &
@@ -157,7 +205,8 @@ end_dialogue() {
 
 # Running as an unprivileged user: root may read and write what others may not, so
 # permission cases run as nobody when the tests run as root. USER_DIR is a directory that
-# user may work in, and USER_TEXTFILE a copy of the program that user may start.
+# user may work in, USER_TEXTFILE a copy of the program that user may start, and
+# USER_PROGRAM the command that starts it.
 setup_user_dir() {
     USER_DIR=$(mktemp -d)
     chmod 755 "$USER_DIR"
@@ -167,6 +216,7 @@ setup_user_dir() {
         chown nobody:nogroup "$USER_DIR/work"
     fi
     USER_TEXTFILE=$USER_DIR/textfile
+    USER_PROGRAM=("${EMULATOR[@]}" "$USER_TEXTFILE")
     trap 'cleanup; chmod -R u+rwx "$USER_DIR" 2>/dev/null; rm -rf "$USER_DIR"' EXIT
 }
 if [ "$(id -u)" -eq 0 ]; then
@@ -177,7 +227,7 @@ fi
 as_user() { "${AS_USER[@]}" "$@"; }
 # run_as_user: `run`, as the unprivileged user, in USER_DIR/work.
 run_as_user() {
-    (cd "$USER_DIR/work" && as_user "$USER_TEXTFILE") <in >out 2>err
+    (cd "$USER_DIR/work" && as_user "${USER_PROGRAM[@]}") <in >out 2>err
     status=$?
 }
 

@@ -50,21 +50,21 @@ expect_run "$ASK_COMMAND$ASK_LOCATION$NL" "Error: File name too long$NL"
 test_case "the file standard output writes to is shown as far as it reached"
 input 'open\nown.out\n'
 : >own.out
-timeout 60 ${EMULATOR:+"$EMULATOR"} "$TEXTFILE" <in >own.out 2>err
+timeout 60 "${PROGRAM[@]}" <in >own.out 2>err
 status=$?
 expect_err ''
 expect_status 0
 expect_bytes own.out "$ASK_COMMAND$ASK_LOCATION$NL$ASK_COMMAND$ASK_LOCATION$NL$NL"
-if on_linux; then
+if on_posix; then
     # Its own pipe holds nothing to show: reading it would wait on its own writing.
     input 'open\n/dev/stdout\n'
-    timeout 60 "$TEXTFILE" <in 2>err | cat >out
+    timeout 60 "${PROGRAM[@]}" <in 2>err | cat >out
     status=${PIPESTATUS[0]}
     expect_run "$ASK_COMMAND$ASK_LOCATION\n\n" ''
 fi
 
-# Devices, /proc and file permissions as Linux has them.
-if on_linux; then
+# Devices, /proc and file permissions as POSIX systems (and Linux) have them.
+if on_posix; then
     test_case "a read error is reported and the display still ends with its line feed"
     input 'open\n/proc/self/mem\n'
     run

@@ -11,9 +11,10 @@ trap 'for socket in "$SCRATCH"/tmux.*; do tmux -S "$socket" kill-server 2>/dev/n
 # session.sh runs the program and records its exit status in the file `status`. Its trap
 # keeps the shell alive through Ctrl+C; a trapped signal is not inherited as ignored, so
 # Ctrl+C reaches the program as on any terminal.
+program=$(printf '%q ' "${PROGRAM[@]}")
 cat >session.sh <<EOS
 trap : INT
-'$TEXTFILE'
+$program
 echo \$? >status
 sleep 600
 EOS
@@ -68,7 +69,7 @@ test_case "input that fails at the text prompt leaves the file as it was"
 printf 'precious' >kept.txt
 sessions=$((sessions + 1))
 tmux_ new-session -d -x 120 -y 30 -c "$SCRATCH" "bash --norc --noprofile -i"
-type_line "(trap '' TTIN; exec '$TEXTFILE')"
+type_line "(trap '' TTIN; exec $program)"
 wait_screen 'Please enter a command:'
 type_line create
 wait_screen 'Please enter a name for the new file:'

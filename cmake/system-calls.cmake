@@ -1,0 +1,42 @@
+# The calls beyond POSIX.1-2008 that the POSIX platform layer uses where the system has
+# them (src/files/platform_posix.cpp): each found one is TEXTFILE_HAS_<NAME>=1 for the
+# program's sources, each missing one 0, and the layer then takes a way POSIX offers.
+# With TEXTFILE_PORTABLE every one is 0, as on a system that has none of them, so that the
+# POSIX ways run the whole test suite here.
+include(CheckCXXSymbolExists)
+
+set(textfile_calls_used "")
+set(textfile_calls_left "")
+
+# system_call(NAME SYMBOL HEADER): whether HEADER declares SYMBOL, as TEXTFILE_HAS_NAME.
+function(system_call name symbol header)
+  set(CMAKE_REQUIRED_DEFINITIONS -D_FILE_OFFSET_BITS=64)
+  if(NOT TEXTFILE_PORTABLE)
+    check_cxx_symbol_exists(${symbol} ${header} TEXTFILE_FOUND_${name})
+  endif()
+  if(TEXTFILE_FOUND_${name} AND NOT TEXTFILE_PORTABLE)
+    target_compile_definitions(textfile_core PRIVATE TEXTFILE_HAS_${name}=1)
+    set(textfile_calls_used ${textfile_calls_used} ${symbol} PARENT_SCOPE)
+  else()
+    target_compile_definitions(textfile_core PRIVATE TEXTFILE_HAS_${name}=0)
+    set(textfile_calls_left ${textfile_calls_left} ${symbol} PARENT_SCOPE)
+  endif()
+endfunction()
+
+system_call(O_TMPFILE O_TMPFILE fcntl.h)              # a temporary file without a name
+system_call(FALLOCATE FALLOC_FL_KEEP_SIZE fcntl.h)    # a reservation that keeps the size
+system_call(SENDFILE sendfile sys/sendfile.h)         # a copy within the system
+system_call(SYNC_FILE_RANGE sync_file_range fcntl.h)  # write-back started early
+system_call(SYNCFS syncfs unistd.h)                   # one file system synced
+system_call(GETDENTS64 getdents64 dirent.h)           # /proc/self/fdinfo listed in place
+
+list(JOIN textfile_calls_used ", " used)
+list(JOIN textfile_calls_left ", " left)
+if(TEXTFILE_PORTABLE)
+  message(STATUS "TEXTFILE_PORTABLE: the POSIX ways are taken instead of ${left}")
+else()
+  message(STATUS "System calls beyond POSIX used: ${used}")
+  if(left)
+    message(STATUS "Not on this system, so the POSIX ways are taken instead: ${left}")
+  endif()
+endif()
