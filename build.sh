@@ -5,14 +5,18 @@
 #   ./build.sh windows    cross-builds build-windows/textfile.exe, runs its tests under Wine
 #                         and makes its ZIP
 #   ./build.sh sanitize   runs every test on a build with AddressSanitizer and UBSan
+#   ./build.sh portable   runs every test on a build that takes only POSIX's ways
+#   ./build.sh clang      runs every test on a build made with Clang
+#   ./build.sh i686       cross-builds for Linux on 32-bit x86 and runs its tests, natively
+#                         where this machine runs 32-bit programs, else under qemu-i386
 #   ./build.sh checks     runs clang-format, clang-tidy and cppcheck over the sources
 #   ./build.sh fuzz [S]   runs the libFuzzer target for S seconds (default 60)
 #   ./build.sh package    lints the manual page, builds the Debian package, lints it, and
 #                         installs, tries and removes it (this needs root, or sudo)
 #   ./build.sh reproducible  builds the release artifacts twice and checks they are the same
 # Besides the presets, it does what CMake cannot: it installs the Debian packages the
-# chosen step needs when they are missing, finds out whether Wine can run the 32-bit
-# Windows program on this machine, and tries the Debian package out.
+# chosen step needs when they are missing, finds out whether Wine (or Linux itself) can run
+# 32-bit programs on this machine, and tries the Debian package out.
 set -euo pipefail
 cd "$(dirname "$0")"
 # The packages' members take their modes from files made here.
@@ -79,6 +83,22 @@ windows_tests() {
     ctest --preset windows --tests-regex '^image$' --no-tests=error
 }
 
+# What the end-to-end tests drive the program with.
+test_tools=(tmux strace)
+
+# i686_tests: the 32-bit Linux build and its tests; qemu-i386 runs them where the kernel
+# cannot (the toolchain file finds out the same way, and tells CTest).
+i686_tests() {
+    install_missing cmake make g++-i686-linux-gnu googletest "${test_tools[@]}"
+    if /usr/i686-linux-gnu/lib/ld-linux.so.2 --help >/dev/null 2>&1; then
+        echo "this machine runs 32-bit programs: the 32-bit Linux tests run natively"
+    else
+        echo "this machine cannot run 32-bit programs: the 32-bit Linux tests run under qemu-i386"
+        install_missing qemu-user
+    fi
+    cmake --workflow --preset linux-i686
+}
+
 step=${1:-run}
 case "$step" in
 run)
@@ -88,8 +108,19 @@ run)
     exec build/textfile
     ;;
 test)
-    install_missing cmake make g++ libgtest-dev tmux strace
+    install_missing cmake make g++ libgtest-dev "${test_tools[@]}"
     exec cmake --workflow --preset default
+    ;;
+portable)
+    install_missing cmake make g++ libgtest-dev "${test_tools[@]}"
+    exec cmake --workflow --preset portable
+    ;;
+clang)
+    install_missing cmake make clang libgtest-dev "${test_tools[@]}"
+    exec cmake --workflow --preset clang
+    ;;
+i686)
+    i686_tests
     ;;
 windows)
     install_missing cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 strace unzip
@@ -114,7 +145,7 @@ reproducible)
     fi
     ;;
 sanitize)
-    install_missing cmake make g++ libgtest-dev tmux strace
+    install_missing cmake make g++ libgtest-dev "${test_tools[@]}"
     exec cmake --workflow --preset sanitize
     ;;
 checks)
@@ -135,7 +166,7 @@ fuzz)
     exec bash tests/fuzz/run.sh "${2:-60}" build-fuzz/tests/fuzz/dialogue_fuzzer
     ;;
 *)
-    echo "usage: $0 [run|test|windows|sanitize|checks|fuzz [SECONDS]|package|reproducible]" >&2
+    echo "usage: $0 [run|test|windows|sanitize|portable|clang|i686|checks|fuzz [SECONDS]|package|reproducible]" >&2
     exit 2
     ;;
 esac

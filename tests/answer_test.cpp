@@ -4,39 +4,42 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace textfile {
 namespace {
 
-// Standard input, for one test, is a pipe fed with the given parts one write at a time.
+// Standard input, for one test: each of the given parts arrives as one read (a socket of
+// records, written whole before the test reads; a part is smaller than what the reader
+// asks for), or a whole file. Nothing runs beside the test, so it runs under an emulator
+// that starts no threads or processes too.
 class Input : public ::testing::Test {
   protected:
-    void feed(std::vector<std::string> parts) {
+    void feed(const std::vector<std::string>& parts) {
         int ends[2];
-        ASSERT_EQ(pipe(ends), 0);
-        ASSERT_EQ(dup2(ends[0], STDIN_FILENO), STDIN_FILENO);
-        close(ends[0]);
-        resetInput();
-        writer_ = std::thread([parts = std::move(parts), end = ends[1]] {
-            for (const std::string& part : parts) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                EXPECT_EQ(write(end, part.data(), part.size()), static_cast<ssize_t>(part.size()));
-            }
-            close(end);
-        });
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, ends), 0);
+        for (const std::string& part : parts) {
+            ASSERT_EQ(write(ends[1], part.data(), part.size()), static_cast<ssize_t>(part.size()));
+        }
+        close(ends[1]);
+        becomeInput(ends[0]);
+    }
+    void feedFile(const std::string& contents) {
+        FILE* file = std::tmpfile();
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(std::fwrite(contents.data(), 1, contents.size(), file), contents.size());
+        ASSERT_EQ(std::fflush(file), 0);
+        std::rewind(file);
+        becomeInput(dup(fileno(file)));
+        std::fclose(file);
     }
     void SetUp() override { saved_ = dup(STDIN_FILENO); }
     void TearDown() override {
-        if (writer_.joinable()) {
-            writer_.join();
-        }
         dup2(saved_, STDIN_FILENO);
         close(saved_);
     }
@@ -46,8 +49,12 @@ class Input : public ::testing::Test {
     }
 
   private:
+    void becomeInput(int file) {
+        ASSERT_EQ(dup2(file, STDIN_FILENO), STDIN_FILENO);
+        close(file);
+        resetInput();
+    }
     int saved_ = -1;
-    std::thread writer_;
     Answer answer_{};
 };
 
@@ -66,8 +73,7 @@ TEST_F(Input, GathersAnswersAndTextFromPiecesAsTheyArrive) {
 // the zero byte, from the first byte on; the next line is read after it.
 TEST_F(Input, LeavesALineLongerThanTheBufferToBeCopiedWhole) {
     const std::string text(3 * 1024 * 1024 / 2, 't');
-    feed({"create\n" + text.substr(0, 5000), text.substr(5000) + std::string("\0dropped\n", 9),
-          "next\n"});
+    feedFile("create\n" + text + std::string("\0dropped\n", 9) + "next\n");
     EXPECT_EQ(answer(), "create");
     EXPECT_FALSE(gatherLine().whole);
     FILE* file = std::tmpfile();

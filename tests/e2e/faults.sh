@@ -57,11 +57,11 @@ if needs strace; then
 fi
 
 test_case "a signal that arrives as the file changes waits until the file holds the whole text"
+printf 'a much longer old text' >changing.txt
 if needs strace; then
     # Delivered as the new text is first written over the old one; the run then ends
     # unconfirmed, with the file whole.
     input 'create\nchanging.txt\nnew\n'
-    printf 'a much longer old text' >changing.txt
     first_write=$(strace -e trace=write "$TEXTFILE" <in 2>&1 >/dev/null | grep -n '^write([0-9]*, "new"' | cut -d: -f1)
     for signal in INT TERM HUP QUIT; do
         printf 'a much longer old text' >changing.txt
