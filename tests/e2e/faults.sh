@@ -62,7 +62,8 @@ if needs strace; then
     # Delivered as the new text is first written over the old one; the run then ends
     # unconfirmed, with the file whole.
     input 'create\nchanging.txt\nnew\n'
-    first_write=$(strace -e trace=write "$TEXTFILE" <in 2>&1 >/dev/null | grep -n '^write([0-9]*, "new"' | cut -d: -f1)
+    first_write=$(strace -e trace=write "$TEXTFILE" <in 2>&1 >/dev/null | grep '^write(' |
+        grep -n '^write([0-9]*, "new"' | cut -d: -f1)
     for signal in INT TERM HUP QUIT; do
         printf 'a much longer old text' >changing.txt
         (ulimit -c 0 && ASAN_OPTIONS=detect_leaks=0 exec strace -o /dev/null \
