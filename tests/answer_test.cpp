@@ -78,9 +78,9 @@ TEST_F(Input, LeavesALineLongerThanTheBufferToBeCopiedWhole) {
     EXPECT_FALSE(gatherLine().whole);
     FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
-    std::size_t written = 0;
+    long long written = 0;
     EXPECT_EQ(copyLine(fileno(file), written), 0);
-    EXPECT_EQ(written, text.size());
+    EXPECT_EQ(written, static_cast<long long>(text.size()));
     std::string copied(text.size() + 1, '\0');
     std::rewind(file);
     copied.resize(std::fread(copied.data(), 1, copied.size(), file));

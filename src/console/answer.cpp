@@ -46,9 +46,10 @@ constexpr std::size_t kWriteAlignment = std::size_t{1024} * 1024;
 
 // Writes `size` bytes that belong at offset `written` in the file, in two writes where
 // they cross a multiple of kWriteAlignment: the part before it, then the rest.
-int writeAligned(int file, const char* data, std::size_t size, std::size_t written) noexcept {
-    const std::size_t head =
-        std::min(size, (kWriteAlignment - written % kWriteAlignment) % kWriteAlignment);
+int writeAligned(int file, const char* data, std::size_t size, long long written) noexcept {
+    const auto offset =
+        static_cast<std::size_t>(static_cast<unsigned long long>(written) % kWriteAlignment);
+    const std::size_t head = std::min(size, (kWriteAlignment - offset) % kWriteAlignment);
     if (head > 0 && head < size) {
         if (const int err = platform::writeAll(file, data, head)) {
             return err;
@@ -115,7 +116,7 @@ LineText gatherLine() noexcept {
     }
 }
 
-int copyLine(int to, std::size_t& written) noexcept {
+int copyLine(int to, long long& written) noexcept {
     written = 0;
     bool textEnded = false;
     for (;;) {
@@ -129,7 +130,7 @@ int copyLine(int to, std::size_t& written) noexcept {
             if (const int err = writeAligned(to, piece.data, size, written)) {
                 return err;
             }
-            written += size;
+            written += static_cast<long long>(size);
             textEnded = size < line;
         }
         if (piece.lineEnd || piece.size == 0) {

@@ -53,9 +53,10 @@ LineText gatherLine() noexcept;
 
 /// Writes the text of the current line to `to`, as it arrives, in bounded memory; the rest
 /// of the line, after a zero byte, is read and dropped. Sets `written` to the bytes
-/// written. Returns 0, or the first error number: a failed write, or a failed read (a text
+/// written, counted as file offsets are (a text may outgrow the memory a 32-bit program
+/// can count). Returns 0, or the first error number: a failed write, or a failed read (a text
 /// cut short is not all written).
-int copyLine(int to, std::size_t& written) noexcept;
+int copyLine(int to, long long& written) noexcept;
 
 /// Reads one line of input as an answer. The end of input, or a read that fails, gives
 /// an empty answer.

@@ -37,14 +37,14 @@ int replaceContents(int file, long long length, const Write& write) noexcept {
 // has ended: input that fails or stops, or a temporary space that is full, leaves the file
 // as it was.
 int replaceThroughTemporary(int file, int temporary) noexcept {
-    std::size_t written = 0;
+    long long written = 0;
     if (const int err = copyLine(temporary, written)) {
         return err;
     }
     if (const int err = platform::lockFile(file)) {
         return err;
     }
-    return replaceContents(file, static_cast<long long>(written), [&]() noexcept {
+    return replaceContents(file, written, [&]() noexcept {
         if (const int err = platform::rewindFile(temporary)) {
             return err;
         }
@@ -82,7 +82,7 @@ int storeText(int file, const char* name) noexcept {
     } else if (text.whole) {
         err = platform::writeAll(file, text.data, text.size);
     } else {
-        std::size_t written = 0;
+        long long written = 0;
         err = platform::cutFile(file, 0);
         err = err != 0 ? err : copyLine(file, written);
     }

@@ -41,6 +41,7 @@ on_posix() { [ "${TEXTFILE_TARGET:-posix}" = posix ]; }
 #   root        the tests run as root
 #   namespace   a mount namespace of the test's own, for a tmpfs mounted in it (as root)
 #   unsanitized a program without the sanitizers' own memory and checks
+#   space:N     N GiB free on the scratch directory's file system
 has() {
     local what
     missing=()
@@ -61,6 +62,10 @@ has() {
             [ "$(id -u)" -eq 0 ] && unshare -m true 2>/dev/null || missing+=("a mount namespace")
             ;;
         unsanitized) [ -z "${TEXTFILE_SANITIZED:-}" ] || missing+=("a program without sanitizers") ;;
+        space:*)
+            [ "$(df -Pk . | awk 'NR == 2 { print $4 }')" -ge $((${what#space:} * 1048576)) ] ||
+                missing+=("${what#space:} GiB free on disk")
+            ;;
         *) missing+=("'$what', which lib.sh does not know") ;;
         esac
     done
