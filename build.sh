@@ -87,11 +87,13 @@ windows_tests() {
 test_tools=(tmux strace)
 
 # i686_tests: the 32-bit Linux build and its tests; qemu-i386 runs them where the kernel
-# cannot (the toolchain file finds out the same way, and tells CTest).
+# cannot. The cross compiler's own copy of the 32-bit loader tells; the programs run
+# natively with the one in /lib (libc6-i386), which the toolchain file looks for.
 i686_tests() {
     install_missing cmake make g++-i686-linux-gnu googletest "${test_tools[@]}"
     if /usr/i686-linux-gnu/lib/ld-linux.so.2 --help >/dev/null 2>&1; then
         echo "this machine runs 32-bit programs: the 32-bit Linux tests run natively"
+        [ -e /lib/ld-linux.so.2 ] || install_missing libc6-i386
     else
         echo "this machine cannot run 32-bit programs: the 32-bit Linux tests run under qemu-i386"
         install_missing qemu-user

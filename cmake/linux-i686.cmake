@@ -16,9 +16,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# The target's own dynamic loader, started with --help, tells whether this machine runs
-# its programs (a kernel without 32-bit support refuses it with "Exec format error").
-execute_process(COMMAND ${TEXTFILE_TARGET_ROOT}/lib/ld-linux.so.2 --help
+# The dynamic loader the programs ask for, started with --help, tells whether this machine
+# runs them: it is installed (Debian's libc6-i386), and the kernel runs 32-bit programs (one
+# without that support refuses it with "Exec format error").
+execute_process(COMMAND /lib/ld-linux.so.2 --help
   RESULT_VARIABLE runs_natively OUTPUT_QUIET ERROR_QUIET)
 if(NOT runs_natively EQUAL 0)
   find_program(QEMU_I386 qemu-i386 NO_CACHE)

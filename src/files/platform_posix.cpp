@@ -117,18 +117,18 @@ sigset_t endingSignals() noexcept {
     return set;
 }
 
-// Whether a descriptor on `file` other than itself, among those below the limit on
-// descriptors, holds the lock on it: tried one by one. A flock lock belongs to one open
-// file, so while it is held, only a descriptor of the holder's open file can take it
-// (LOCK_NB; taking a lock held already changes nothing). The way for a system without
-// /proc; it cannot see a descriptor above the limit (one opened before the limit was
-// lowered), and one that held a shared lock now holds an exclusive one.
+// Whether a descriptor on `file` other than itself, below the limit on descriptors (the
+// most a program may have open), holds the lock on it: tried one by one. A flock lock
+// belongs to one open file, so while it is held, only a descriptor of the holder's open
+// file can take it (LOCK_NB; taking an exclusive lock held already changes nothing). The
+// way for a system without /proc, with costs flock gives it: it cannot see a descriptor
+// above the limit (one opened before the limit was lowered); a shared lock held through a
+// descriptor tried becomes an exclusive one, or is lost where others hold it shared too;
+// and a descriptor that held no lock takes it if the holder lets go just then (the run
+// then stores under it, and the descriptor's open file keeps it until it is closed).
 bool heldThroughTried(int file) noexcept {
-    struct rlimit limit {};
     long count = sysconf(_SC_OPEN_MAX);
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_max != RLIM_INFINITY) {
-        count = limit.rlim_max < INT_MAX ? static_cast<long>(limit.rlim_max) : INT_MAX;
-    }
+    count = count < 0 || count > INT_MAX ? INT_MAX : count;
     for (int other = 0; other < count; ++other) {
         if (other != file && fcntl(other, F_GETFD) != -1 && sameFile(other, file) &&
             flock(other, LOCK_EX | LOCK_NB) == 0) {

@@ -205,7 +205,7 @@ if needs strace; then
     input 'create\nunreadable/new\nunlisted\n'
     synced_directory "${AS_USER[@]}" sh -c 'cd "$0" && exec "$1"' "$USER_DIR/work" "$USER_TEXTFILE"
     # (Only that file system where the system can sync one alone.)
-    if [ -n "${TEXTFILE_PORTABLE:-}" ]; then
+    if built_without syncfs; then
         expect_out 'sync\n'
     else
         expect_out "syncfs $(cd "$USER_DIR/work" && pwd -P)/unreadable/new\n"

@@ -46,7 +46,7 @@ if needs strace; then
     printf 'precious' >aside/kept.txt
     { printf 'create\naside/kept.txt\n'; head -c 1200000 /dev/zero | tr '\0' t; printf '\n'; } >in
     making=$(strace -e trace=openat "$TEXTFILE" <in 2>&1 >/dev/null |
-        grep -n '^openat(' | grep -m1 'O_TMPFILE\|/\.textfile-' | cut -d: -f1)
+        grep '^openat(' | grep -n 'O_TMPFILE\|/\.textfile-' | head -1 | cut -d: -f1)
     printf 'precious' >aside/kept.txt
     (ASAN_OPTIONS=detect_leaks=0 exec strace -o /dev/null \
         -e inject=openat:signal=SIGTERM:when="$making" "$TEXTFILE" <in >out 2>err)

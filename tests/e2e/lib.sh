@@ -1,8 +1,8 @@
 # Shared by the end-to-end tests. A test script is run with the program's path, then the
 # emulator command that runs it where it cannot run natively (Wine for the Windows build,
 # qemu for another processor), if any. TEXTFILE_TARGET (posix or windows) names the system
-# the program was built for, TEXTFILE_PORTABLE=1 a POSIX build that takes only POSIX's
-# ways. It runs the program in a scratch directory and checks standard output, standard
+# the program was built for, TEXTFILE_WITHOUT the calls beyond POSIX a POSIX build does
+# without, taking POSIX's way instead, and TEXTFILE_WORD_BITS its word size. It runs the program in a scratch directory and checks standard output, standard
 # error, the files left behind and the exit status, byte for byte.
 set -u
 
@@ -33,11 +33,14 @@ fi
 # and signals as POSIX has them).
 on_posix() { [ "${TEXTFILE_TARGET:-posix}" = posix ]; }
 
+# built_without CALL: whether the program takes POSIX's way instead of CALL.
+built_without() { [[ " ${TEXTFILE_WITHOUT:-} " == *" $1 "* ]]; }
+
 # has WHAT...: whether this run has everything in WHAT; sets `missing` to what it lacks.
 #   posix       the program built for a POSIX system
 #   native      the program run without an emulator (strace, its memory, its processes)
 #   strace      strace, able to trace the program
-#   fd-listing  the program lists its descriptors in /proc (not a POSIX-only build)
+#   fd-listing  the program lists its descriptors in /proc (built with getdents64)
 #   root        the tests run as root
 #   namespace   a mount namespace of the test's own, for a tmpfs mounted in it (as root)
 #   unsanitized a program without the sanitizers' own memory and checks
@@ -54,7 +57,7 @@ has() {
                 missing+=("strace of the program itself")
             ;;
         fd-listing)
-            [ -z "${TEXTFILE_PORTABLE:-}" ] && [ -d /proc/self/fdinfo ] ||
+            ! built_without getdents64 && [ -d /proc/self/fdinfo ] ||
                 missing+=("descriptors listed in /proc")
             ;;
         root) [ "$(id -u)" -eq 0 ] || missing+=("root") ;;
@@ -72,11 +75,11 @@ has() {
     [ ${#missing[@]} -eq 0 ]
 }
 # needs WHAT...: `has`, and where something is missing, says so in one line naming the
-# case, which is then left out.
+# case; the caller leaves out what needs it.
 needs() {
     has "$@" && return 0
     local IFS=,
-    echo "left out: ${case_name:-$0}: needs ${missing[*]}"
+    echo "left out of '${case_name:-$0}': what needs ${missing[*]}"
     return 1
 }
 
@@ -94,11 +97,13 @@ shown() {
 
 # with_memory_limit COMMAND...: runs COMMAND in 64 MiB of address space, in which a
 # program that held a whole long line or file would fail. An emulator or a sanitized
-# program needs more than that for itself, so there the limit is left out.
+# program needs more than that for itself, so there the limit is left out, with a line.
 with_memory_limit() {
-    if [ ${#EMULATOR[@]} -eq 0 ] && [ -z "${TEXTFILE_SANITIZED:-}" ]; then
+    if has native unsanitized; then
         (ulimit -v 65536 && "$@")
     else
+        # (Said at the end: the caller has redirected standard output.)
+        notes+=("no memory limit: $case_name: needs ${missing[*]}")
         "$@"
     fi
 }
@@ -114,6 +119,7 @@ NO_SUCH_FILE="Error: No such file or directory$NL"
 
 passed=0
 failed=0
+notes=()
 case_name=""
 
 # test_case NAME: starts a group of checks.
@@ -237,6 +243,7 @@ run_as_user() {
 }
 
 finish() {
+    [ ${#notes[@]} -eq 0 ] || printf '%s\n' "${notes[@]}"
     echo "$passed passed, $failed failed"
     [ "$failed" -eq 0 ]
 }
