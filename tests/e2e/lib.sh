@@ -2,8 +2,9 @@
 # emulator command that runs it where it cannot run natively (Wine for the Windows build,
 # qemu for another processor), if any. TEXTFILE_TARGET (posix or windows) names the system
 # the program was built for, TEXTFILE_WITHOUT the calls beyond POSIX a POSIX build does
-# without, taking POSIX's way instead, and TEXTFILE_WORD_BITS its word size. It runs the program in a scratch directory and checks standard output, standard
-# error, the files left behind and the exit status, byte for byte.
+# without, taking POSIX's way instead, and TEXTFILE_WORD_BITS its word size. It runs the
+# program in a scratch directory and checks standard output, standard error, the files
+# left behind and the exit status, byte for byte.
 set -u
 
 TEXTFILE=$(realpath "$1")
@@ -37,11 +38,9 @@ on_posix() { [ "${TEXTFILE_TARGET:-posix}" = posix ]; }
 built_without() { [[ " ${TEXTFILE_WITHOUT:-} " == *" $1 "* ]]; }
 
 # has WHAT...: whether this run has everything in WHAT; sets `missing` to what it lacks.
-#   posix       the program built for a POSIX system
 #   native      the program run without an emulator (strace, its memory, its processes)
 #   strace      strace, able to trace the program
 #   fd-listing  the program lists its descriptors in /proc (built with getdents64)
-#   root        the tests run as root
 #   namespace   a mount namespace of the test's own, for a tmpfs mounted in it (as root)
 #   unsanitized a program without the sanitizers' own memory and checks
 #   space:N     N GiB free on the scratch directory's file system
@@ -50,7 +49,6 @@ has() {
     missing=()
     for what; do
         case $what in
-        posix) on_posix || missing+=("a POSIX program") ;;
         native) [ ${#EMULATOR[@]} -eq 0 ] || missing+=("the program run natively") ;;
         strace)
             [ ${#EMULATOR[@]} -eq 0 ] && strace -o /dev/null true 2>/dev/null ||
@@ -60,7 +58,6 @@ has() {
             ! built_without getdents64 && [ -d /proc/self/fdinfo ] ||
                 missing+=("descriptors listed in /proc")
             ;;
-        root) [ "$(id -u)" -eq 0 ] || missing+=("root") ;;
         namespace)
             [ "$(id -u)" -eq 0 ] && unshare -m true 2>/dev/null || missing+=("a mount namespace")
             ;;
