@@ -156,7 +156,7 @@ checks)
     clang-format --dry-run --Werror $sources
     cmake --preset default >&2
     # The Windows platform file is compiled, with warnings as errors, by the Windows build.
-    programs=$(git ls-files 'src/*.cpp' ':!:src/files/platform_win32.cpp')
+    programs=$(git ls-files 'src/*.cpp' ':!:src/platform/platform_win32.cpp')
     clang-tidy -p build --quiet $programs 2> >(grep -v "warnings generated" >&2)
     cppcheck --enable=warning,style,performance,portability --error-exitcode=1 --inline-suppr \
         --std=c++17 --quiet -I src src

@@ -1,5 +1,5 @@
 # The calls beyond POSIX.1-2008 that the POSIX platform layer uses where the system has
-# them (src/files/platform_posix.cpp): each found one is TEXTFILE_HAS_<NAME>=1 for the
+# them (src/platform/platform_posix.cpp): each found one is TEXTFILE_HAS_<NAME>=1 for the
 # program's sources, each missing one 0, and the layer then takes a way POSIX offers.
 # With TEXTFILE_PORTABLE every one is 0, as on a system that has none of them, so that the
 # POSIX ways run the whole test suite here.

@@ -1,7 +1,7 @@
 #include "console/answer.hpp"
 
 #include "console/console.hpp"
-#include "files/platform.hpp"
+#include "platform/platform.hpp"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "console/console.hpp"
 
 #include "console/answer.hpp"
-#include "files/platform.hpp"
+#include "platform/platform.hpp"
 
 #include <algorithm>
 #include <array>
@@ -11,33 +11,34 @@ namespace textfile {
 
 namespace {
 
-// The first failed write to standard output, unless a report of one was already made.
-struct OutputState {
-    int unreported;
+// The first failed write to standard output, and whether a caller has reported a failed
+// write already.
+struct OutputFailure {
+    int firstError;
     bool reported;
 };
-OutputState output;
+OutputFailure outputFailure;
 
 } // namespace
 
 void prepareConsole() noexcept {
     platform::setUpStandardStreams();
     resetInput();
-    output = {};
+    outputFailure = {};
 }
 
 void say(const char* text) noexcept {
     const int err = platform::writeAll(platform::kStandardOutput, text, std::strlen(text));
-    if (err != 0 && output.unreported == 0) {
-        output.unreported = err;
+    if (err != 0 && outputFailure.firstError == 0) {
+        outputFailure.firstError = err;
     }
 }
 
-void outputFailureReported() noexcept { output.reported = true; }
+void markOutputFailureReported() noexcept { outputFailure.reported = true; }
 
 void finishConsole() noexcept {
-    if (output.unreported != 0 && !output.reported) {
-        reportError("Error", output.unreported);
+    if (outputFailure.firstError != 0 && !outputFailure.reported) {
+        reportError("Error", outputFailure.firstError);
     }
 }
 

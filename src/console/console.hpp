@@ -13,7 +13,7 @@ void say(const char* text) noexcept;
 
 /// Tells the console that a write to standard output failed and that the caller reports
 /// it: finishConsole then adds no report of its own.
-void outputFailureReported() noexcept;
+void markOutputFailureReported() noexcept;
 
 /// Ends the dialogue: a write to standard output that failed and was not reported is
 /// reported now, once, so that no output is lost in silence.

@@ -1,6 +1,6 @@
 #include "files/copy.hpp"
 
-#include "files/platform.hpp"
+#include "platform/platform.hpp"
 
 #include <array>
 #include <cerrno>
@@ -13,15 +13,15 @@ namespace {
 // Page-aligned, as the files' own pages are.
 alignas(4096) std::array<char, kLargestBlock> block;
 
-// A move within the system moves at most this much in one call.
-constexpr std::size_t kMove = std::size_t{1} << 30;
+// A zero-copy call moves at most this much.
+constexpr std::size_t kLargestZeroCopy = std::size_t{1} << 30;
 
 // A copy into a file that is synced next sends each this much on to the storage device
 // as soon as it is in: the device writes while the rest is copied, and the sync has less
 // left to wait for. (For 64 MiB onto an ext4 disk, 8 MiB measured best, 4 MiB next.)
 constexpr std::size_t kWriteBackChunk = std::size_t{8} * 1024 * 1024;
 
-// Errors of a move within the system that come from its writing side.
+// Errors of a zero-copy call that come from its writing side.
 bool writeError(int err) noexcept {
     return err == EPIPE || err == EAGAIN || err == ENOSPC || err == EFBIG;
 }
@@ -54,13 +54,13 @@ Copied copyInBlocks(int to, int from, std::size_t blockSize, long long end) noex
 
 namespace {
 
-// Moves `from` into `to` within the system; if `writeBack`, in pieces of kWriteBackChunk,
+// Moves `from` into `to` by zero-copy calls; if `writeBack`, in pieces of kWriteBackChunk,
 // each sent on to the storage device at once.
-Copied moveAll(int to, int from, std::size_t blockSize, bool writeBack) noexcept {
-    const std::size_t moveSize = writeBack ? kWriteBackChunk : kMove;
+Copied zeroCopyAll(int to, int from, std::size_t blockSize, bool writeBack) noexcept {
+    const std::size_t moveSize = writeBack ? kWriteBackChunk : kLargestZeroCopy;
     long long offset = 0;
     for (;;) {
-        const platform::Transfer moved = platform::moveWithinSystem(to, from, moveSize);
+        const platform::Transfer moved = platform::zeroCopy(to, from, moveSize);
         if (moved.error == ENOSYS || moved.error == EINVAL) {
             return copyInBlocks(to, from, blockSize, -1); // from where the moving stopped
         }
@@ -77,9 +77,9 @@ Copied moveAll(int to, int from, std::size_t blockSize, bool writeBack) noexcept
 } // namespace
 
 Copied copyAll(int to, int from, std::size_t blockSize) noexcept {
-    return moveAll(to, from, blockSize, false);
+    return zeroCopyAll(to, from, blockSize, false);
 }
 
-Copied copyAllToDisk(int to, int from) noexcept { return moveAll(to, from, kLargestBlock, true); }
+Copied copyAllToDisk(int to, int from) noexcept { return zeroCopyAll(to, from, kLargestBlock, true); }
 
 } // namespace textfile

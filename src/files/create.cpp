@@ -2,7 +2,7 @@
 #include "console/console.hpp"
 #include "files/commands.hpp"
 #include "files/copy.hpp"
-#include "files/platform.hpp"
+#include "platform/platform.hpp"
 
 #include <cerrno>
 

@@ -2,7 +2,7 @@
 #include "console/console.hpp"
 #include "files/commands.hpp"
 #include "files/copy.hpp"
-#include "files/platform.hpp"
+#include "platform/platform.hpp"
 
 #include <cerrno>
 
@@ -20,12 +20,12 @@ constexpr std::size_t kOtherBlock = std::size_t{128} * 1024;
 Copied copyOut(int file) noexcept {
     // The file standard output writes to is shown as far as it reached when it was
     // opened: what the program writes to it now is not shown again, so the run ends.
-    const long long end = platform::sizeIfSame(file, kStandardOutput);
-    if (end == 0) {
-        return {0, false}; // an empty file, or the program's own pipe: nothing to show
-    }
-    if (end > 0) {
-        return copyInBlocks(kStandardOutput, file, kLargestBlock, end);
+    const platform::OutputMatch output = platform::matchOutput(file, kStandardOutput);
+    if (output.same) {
+        // An empty file, or the program's own pipe, has nothing to show.
+        return output.showable == 0
+                   ? Copied{0, false}
+                   : copyInBlocks(kStandardOutput, file, kLargestBlock, output.showable);
     }
     switch (platform::sinkOf(kStandardOutput)) {
     case platform::Sink::pipe:
@@ -43,7 +43,7 @@ Copied copyOut(int file) noexcept {
 int showContents(int file) noexcept {
     const Copied copied = copyOut(file);
     if (copied.writing) {
-        outputFailureReported();
+        markOutputFailureReported();
     }
     return copied.error;
 }

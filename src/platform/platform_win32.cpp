@@ -1,6 +1,6 @@
 // The platform layer on Windows, through the C runtime's descriptors: a file shown is read
 // in text mode, the file stored into is written in binary mode.
-#include "files/platform.hpp"
+#include "platform/platform.hpp"
 
 #include <array>
 #include <cerrno>
@@ -304,8 +304,10 @@ bool sameFile(HANDLE one, HANDLE two) noexcept {
 
 } // namespace
 
-long long sizeIfSame(int file, int other) noexcept {
-    return sameFile(handleOf(file), handleOf(other)) ? regularSize(file) : -1;
+// A pipe is never the same file as the one shown: a file opened by name is no pipe here.
+OutputMatch matchOutput(int file, int output) noexcept {
+    const long long size = sameFile(handleOf(file), handleOf(output)) ? regularSize(file) : -1;
+    return {size >= 0, size >= 0 ? size : 0};
 }
 
 int writeAll(int file, const char* data, std::size_t size) noexcept {
@@ -328,7 +330,7 @@ Sink sinkOf(int file) noexcept { return isRegularFile(file) ? Sink::regularFile 
 // Windows writes a file's data out in its own time; _commit waits for all of it.
 void startWriteback(int /*file*/, long long /*offset*/, long long /*length*/) noexcept {}
 
-Transfer moveWithinSystem(int /*to*/, int /*from*/, std::size_t /*size*/) noexcept {
+Transfer zeroCopy(int /*to*/, int /*from*/, std::size_t /*size*/) noexcept {
     return {0, ENOSYS};
 }
 

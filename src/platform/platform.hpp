@@ -51,8 +51,9 @@ int openForReading(const char* name, int& file) noexcept;
 int closeFile(int file) noexcept;
 
 /// Takes an exclusive lock on the file, waiting while another program holds one. A lock
-/// held through a descriptor this program was started with (as `flock FILE textfile`
-/// gives it) is this run's own: it goes on at once. Where the file system has no locks,
+/// this run holds already goes on at once, without waiting: one taken through `file`
+/// itself, or one held through a descriptor the program was started with (as
+/// `flock FILE textfile` gives it), which is this run's own. Where the file system has no locks,
 /// the file is used unlocked (0).
 int lockFile(int file) noexcept;
 
@@ -117,14 +118,18 @@ int syncDirectoryOf(const char* name) noexcept;
 /// the program holds open, so there it is always 0.
 int checkStillNamed(int file, const char* name) noexcept;
 
-/// Reads up to `size` bytes, waiting for the first of them: a pipe or terminal gives what
-/// it has, as it arrives.
+/// Reads up to `size` bytes: one plain read, which waits until at least one byte (or the
+/// end of the file) is there; a pipe or terminal then gives what it has, as it arrives.
 Transfer readBlock(int file, char* buffer, std::size_t size) noexcept;
 
-/// If `file` is the very file `other` leads to (the same device and inode, or volume and
-/// file index): its size if it is a regular file, 0 if it is a pipe (what is in it was
-/// written by the program itself). Else -1.
-long long sizeIfSame(int file, int other) noexcept;
+/// Whether `file` is the very file `output` writes into (the same device and inode, or
+/// volume and file index), and if so how much of it there is to show without showing the
+/// program's own writing again.
+struct OutputMatch {
+    bool same;
+    long long showable; ///< if same: a regular file's size; 0 for a pipe (what is in it is the program's own)
+};
+OutputMatch matchOutput(int file, int output) noexcept;
 
 /// Writes all `size` bytes, however many calls it takes.
 int writeAll(int file, const char* data, std::size_t size) noexcept;
@@ -132,10 +137,10 @@ int writeAll(int file, const char* data, std::size_t size) noexcept;
 /// What `file` writes into.
 Sink sinkOf(int file) noexcept;
 
-/// Moves up to `size` bytes from the file `from` (at its position, which advances) into
-/// `to` without copying them through the program. ENOSYS where the system has no such
-/// call, EINVAL where the files cannot be moved between that way: the caller then copies
-/// in blocks.
-Transfer moveWithinSystem(int to, int from, std::size_t size) noexcept;
+/// Zero-copy: moves up to `size` bytes from the file `from` (at its position, which
+/// advances) into `to` within the system, without copying them through the program.
+/// ENOSYS where the system has no such call, EINVAL where the files cannot be moved between
+/// that way: the caller then copies in blocks.
+Transfer zeroCopy(int to, int from, std::size_t size) noexcept;
 
 } // namespace textfile::platform

@@ -3,7 +3,7 @@
 // TEXTFILE_HAS_ macro names one (see cmake/system-calls.cmake). Without one, or where a
 // file system refuses it, the layer takes a way POSIX offers, described at each call; a
 // build with TEXTFILE_PORTABLE takes those ways everywhere, so that they are tested.
-#include "files/platform.hpp"
+#include "platform/platform.hpp"
 
 #include <array>
 #include <cerrno>
@@ -496,18 +496,18 @@ Transfer readBlock(int file, char* buffer, std::size_t size) noexcept {
     }
 }
 
-long long sizeIfSame(int file, int other) noexcept {
+OutputMatch matchOutput(int file, int output) noexcept {
     struct stat one {};
-    if (!sameFile(file, other) || fstat(file, &one) != 0) {
-        return -1;
+    if (!sameFile(file, output) || fstat(file, &one) != 0) {
+        return {false, 0};
     }
     switch (one.st_mode & S_IFMT) {
     case S_IFREG:
-        return one.st_size;
+        return {true, one.st_size};
     case S_IFIFO:
-        return 0; // the program's own pipe: reading it would wait on its own writing
+        return {true, 0}; // the program's own pipe: reading it would wait on its own writing
     default:
-        return -1; // a terminal is read from its keyboard, not from what is written to it
+        return {false, 0}; // a terminal is read from its keyboard, not from what is written to it
     }
 }
 
@@ -537,7 +537,7 @@ Sink sinkOf(int file) noexcept {
     }
 }
 
-Transfer moveWithinSystem(int to, int from, std::size_t size) noexcept {
+Transfer zeroCopy(int to, int from, std::size_t size) noexcept {
 #if TEXTFILE_HAS_SENDFILE
     for (;;) {
         const ssize_t count = sendfile(to, from, nullptr, size);
