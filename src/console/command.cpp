@@ -4,7 +4,6 @@
 #include "console/console.hpp"
 #include "files/commands.hpp"
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -12,32 +11,38 @@ namespace textfile {
 
 namespace {
 
-struct Command {
-    const char* word;
-    // cppcheck-suppress unusedStructMember ; called through the table in getCommand
-    void (*run)() noexcept;
-};
-
 void doNothing() noexcept {}
 
-// Matched in this order; a command word matches only as the whole answer, byte for byte.
+// Matched in this order.
 constexpr std::array<Command, 3> kCommands{{
     {"open", openFile},
     {"create", createFile},
     {"close", doNothing},
 }};
 
+// Asks for the command word. Its answer is this call's own, on the stack: with the
+// command's own answer, at most two (128 KiB) are there at once, far inside the 1 MiB of
+// a Windows program's main thread.
+const Command* askCommand() noexcept {
+    Answer cmd;
+    askAnswer("Please enter a command: ", cmd);
+    return cmd.tooLong ? nullptr : findCommand(cmd.text.data());
+}
+
 } // namespace
 
+const Command* findCommand(const char* word) noexcept {
+    for (const Command& command : kCommands) {
+        if (std::strcmp(word, command.word) == 0) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
 void getCommand() noexcept {
-    static Answer cmd;
-    askAnswer("Please enter a command: ", cmd);
-    // An iterator, which only some libraries make a plain pointer.
-    const auto command = // NOLINT(readability-qualified-auto)
-        std::find_if(kCommands.begin(), kCommands.end(), [](const Command& entry) {
-            return !cmd.tooLong && std::strcmp(cmd.text.data(), entry.word) == 0;
-        });
-    if (command == kCommands.end()) {
+    const Command* command = askCommand();
+    if (command == nullptr) {
         say("No such command exists. Application will now exit.\n");
         return;
     }

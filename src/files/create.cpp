@@ -92,7 +92,7 @@ int storeText(int file, const char* name) noexcept {
 } // namespace
 
 void createFile() noexcept {
-    static Answer name;
+    Answer name;
     askAnswer("Please enter a name for the new file: ", name);
     if (name.tooLong) {
         reportError("Error", ENAMETOOLONG);

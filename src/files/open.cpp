@@ -51,7 +51,7 @@ int showContents(int file) noexcept {
 } // namespace
 
 void openFile() noexcept {
-    static Answer fName;
+    Answer fName;
     say("Please enter the location of the file you would like to open: ");
     readAnswer(fName);
     say("\n");
