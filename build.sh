@@ -70,7 +70,7 @@ windows_tests() {
         wine32=$wine_said
     fi
     echo "$why: the Windows tests run on the x86-64 build of the same sources under wine64"
-    install_missing cmake make g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
+    install_missing "${build_tools[@]}" "${mingw_x86_64[@]}" wine64
     cmake --preset windows-x86_64 >&2
     cmake --build --preset windows-x86_64 >&2
     if ! wine_runs windows-x86_64; then
@@ -83,14 +83,17 @@ windows_tests() {
     ctest --preset windows --tests-regex '^image$' --no-tests=error
 }
 
-# What the end-to-end tests drive the program with.
-test_tools=(tmux strace)
+# The packages each step needs, named once.
+build_tools=(cmake make)
+e2e_tools=(tmux strace) # what the end-to-end tests drive the program with
+mingw_i686=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
+mingw_x86_64=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 
 # i686_tests: the 32-bit Linux build and its tests; qemu-i386 runs them where the kernel
 # cannot. The cross compiler's own copy of the 32-bit loader tells; the programs run
 # natively with the one in /lib (libc6-i386), which the toolchain file looks for.
 i686_tests() {
-    install_missing cmake make g++-i686-linux-gnu googletest "${test_tools[@]}"
+    install_missing "${build_tools[@]}" g++-i686-linux-gnu googletest "${e2e_tools[@]}"
     if /usr/i686-linux-gnu/lib/ld-linux.so.2 --help >/dev/null 2>&1; then
         echo "this machine runs 32-bit programs: the 32-bit Linux tests run natively"
         [ -e /lib/ld-linux.so.2 ] || install_missing libc6-i386
@@ -104,28 +107,23 @@ i686_tests() {
 step=${1:-run}
 case "$step" in
 run)
-    install_missing cmake make g++
+    install_missing "${build_tools[@]}" g++
     cmake --preset default >&2
     cmake --build --preset default --target textfile >&2
     exec build/textfile
     ;;
-test)
-    install_missing cmake make g++ libgtest-dev "${test_tools[@]}"
-    exec cmake --workflow --preset default
-    ;;
-portable)
-    install_missing cmake make g++ libgtest-dev "${test_tools[@]}"
-    exec cmake --workflow --preset portable
-    ;;
-clang)
-    install_missing cmake make clang libgtest-dev "${test_tools[@]}"
-    exec cmake --workflow --preset clang
+test | sanitize | portable | clang)
+    compiler=g++
+    [ "$step" != clang ] || compiler=clang
+    install_missing "${build_tools[@]}" "$compiler" libgtest-dev "${e2e_tools[@]}"
+    [ "$step" != test ] || step=default
+    exec cmake --workflow --preset "$step"
     ;;
 i686)
     i686_tests
     ;;
 windows)
-    install_missing cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 strace unzip
+    install_missing "${build_tools[@]}" "${mingw_i686[@]}" strace unzip
     install_missing --with-recommends wine wine32:i386
     cmake --preset windows >&2
     cmake --build --preset windows >&2
@@ -134,24 +132,20 @@ windows)
     unzip -l build-windows/textfile-*-windows-x86.zip
     ;;
 package)
-    install_missing cmake make g++ dpkg-dev lintian groff mandoc man-db
+    install_missing "${build_tools[@]}" g++ dpkg-dev lintian groff mandoc man-db
     cmake --workflow --preset package >&2
     bash packaging/check.sh build-package
     ;;
 reproducible)
-    install_missing cmake make g++ dpkg-dev g++-mingw-w64-i686 binutils-mingw-w64-i686 git
+    install_missing "${build_tools[@]}" g++ dpkg-dev "${mingw_i686[@]}" git
     if ! bash packaging/reproducible.sh; then
         # What differs, shown by diffoscope (Debian's diffoscope-minimal) on a second try.
         install_missing diffoscope-minimal
         exec bash packaging/reproducible.sh
     fi
     ;;
-sanitize)
-    install_missing cmake make g++ libgtest-dev "${test_tools[@]}"
-    exec cmake --workflow --preset sanitize
-    ;;
 checks)
-    install_missing cmake make g++ clang-format clang-tidy cppcheck
+    install_missing "${build_tools[@]}" g++ clang-format clang-tidy cppcheck
     sources=$(git ls-files '*.cpp' '*.hpp')
     clang-format --dry-run --Werror $sources
     cmake --preset default >&2
@@ -163,7 +157,7 @@ checks)
     echo "checks: clang-format, clang-tidy and cppcheck found nothing"
     ;;
 fuzz)
-    install_missing cmake make clang libclang-rt-14-dev
+    install_missing "${build_tools[@]}" clang libclang-rt-14-dev
     cmake --workflow --preset fuzz >&2
     exec bash tests/fuzz/run.sh "${2:-60}" build-fuzz/tests/fuzz/dialogue_fuzzer
     ;;

@@ -19,8 +19,8 @@ mkdir "$work/corpus" "$work/findings"
 cp "$fuzzer" "$work/dialogue_fuzzer"
 cp "$here"/corpus/* "$work/corpus/"
 
-# Lines around the 64 KiB answer limit, and a text longer than one 64 KiB piece, made
-# here rather than kept in the repository.
+# Lines around the 64 KiB answer limit, and a text past it (a text has no such limit),
+# made here rather than kept in the repository.
 pad() { head -c "$1" /dev/zero | tr '\0' x; }
 limit=65536
 { printf 'create\0'; pad $((limit - 7)); printf '\nname\ntext\n'; } >"$work/corpus/word-at-limit"
@@ -28,7 +28,7 @@ limit=65536
 { printf 'create\nn\0'; pad $((limit - 2)); printf '\ntext\n'; } >"$work/corpus/name-at-limit"
 { printf 'create\nn\0'; pad $((limit - 1)); printf '\ntext\n'; } >"$work/corpus/name-past-limit"
 { printf 'open\n'; pad $((limit + 1)); printf '\n'; } >"$work/corpus/location-past-limit"
-{ printf 'create\nlong\n'; pad $((limit + 3)); printf '\0tail\n'; } >"$work/corpus/text-past-piece"
+{ printf 'create\nlong\n'; pad $((limit + 3)); printf '\0tail\n'; } >"$work/corpus/text-past-limit"
 
 run=()
 if [ "$(id -u)" = 0 ]; then
