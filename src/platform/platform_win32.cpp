@@ -304,7 +304,7 @@ bool sameFile(HANDLE one, HANDLE two) noexcept {
 
 } // namespace
 
-// A pipe is never the same file as the one shown: a file opened by name is no pipe here.
+// Only a regular file is matched, and its size is what there is to show.
 OutputMatch matchOutput(int file, int output) noexcept {
     const long long size = sameFile(handleOf(file), handleOf(output)) ? regularSize(file) : -1;
     return {size >= 0, size >= 0 ? size : 0};
