@@ -80,6 +80,8 @@ Copied copyAll(int to, int from, std::size_t blockSize) noexcept {
     return zeroCopyAll(to, from, blockSize, false);
 }
 
-Copied copyAllToDisk(int to, int from) noexcept { return zeroCopyAll(to, from, kLargestBlock, true); }
+Copied copyAllToDisk(int to, int from) noexcept {
+    return zeroCopyAll(to, from, kLargestBlock, true);
+}
 
 } // namespace textfile

@@ -127,7 +127,8 @@ Transfer readBlock(int file, char* buffer, std::size_t size) noexcept;
 /// program's own writing again.
 struct OutputMatch {
     bool same;
-    long long showable; ///< if same: a regular file's size; 0 for a pipe (what is in it is the program's own)
+    /// If same: a regular file's size; 0 for a pipe (what is in it is the program's own).
+    long long showable;
 };
 OutputMatch matchOutput(int file, int output) noexcept;
 

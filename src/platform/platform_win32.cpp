@@ -330,8 +330,6 @@ Sink sinkOf(int file) noexcept { return isRegularFile(file) ? Sink::regularFile 
 // Windows writes a file's data out in its own time; _commit waits for all of it.
 void startWriteback(int /*file*/, long long /*offset*/, long long /*length*/) noexcept {}
 
-Transfer zeroCopy(int /*to*/, int /*from*/, std::size_t /*size*/) noexcept {
-    return {0, ENOSYS};
-}
+Transfer zeroCopy(int /*to*/, int /*from*/, std::size_t /*size*/) noexcept { return {0, ENOSYS}; }
 
 } // namespace textfile::platform
