@@ -74,7 +74,60 @@ Copied zeroCopyAll(int to, int from, std::size_t blockSize, bool writeBack) noex
     }
 }
 
+// Copies the `held` bytes the relay holds into `to` through the block, for a destination
+// that takes no moves from it.
+Copied emptyThroughBlock(int to, int readEnd, std::size_t held) noexcept {
+    while (held > 0) {
+        const std::size_t size = held < block.size() ? held : block.size();
+        const platform::Transfer read = platform::readBlock(readEnd, block.data(), size);
+        if (read.error != 0 || read.count == 0) {
+            return {read.error != 0 ? read.error : EIO, false};
+        }
+        if (const int err = platform::writeAll(to, block.data(), read.count)) {
+            return {err, true};
+        }
+        held -= read.count;
+    }
+    return {0, false};
+}
+
+// Moves `from` into `to` through the relay, a relay's worth at a time: each is moved in
+// whole before the next, so the relay is empty whenever `from` is read. Where a file takes
+// no moves, what is left goes through the block, from where the moving stopped.
+Copied relayAll(int to, int from, const platform::Relay& relay) noexcept {
+    for (;;) {
+        const platform::Transfer in = platform::relayMove(relay.writeEnd, from, relay.size);
+        if (in.error == ENOSYS || in.error == EINVAL) {
+            return copyInBlocks(to, from, kLargestBlock, -1);
+        }
+        if (in.error != 0 || in.count == 0) {
+            return {in.error, false};
+        }
+        for (std::size_t held = in.count; held > 0;) {
+            const platform::Transfer out = platform::relayMove(to, relay.readEnd, held);
+            if (out.error == ENOSYS || out.error == EINVAL) {
+                const Copied emptied = emptyThroughBlock(to, relay.readEnd, held);
+                return emptied.error != 0 ? emptied : copyInBlocks(to, from, kLargestBlock, -1);
+            }
+            if (out.error != 0 || out.count == 0) {
+                return {out.error != 0 ? out.error : ENOSPC, true}; // as writeAll counts it
+            }
+            held -= out.count;
+        }
+    }
+}
+
 } // namespace
+
+Copied copyIntoFile(int to, int from) noexcept {
+    platform::Relay relay{};
+    if (platform::openRelay(relay, kLargestBlock) != 0) {
+        return copyInBlocks(to, from, kLargestBlock, -1);
+    }
+    const Copied copied = relayAll(to, from, relay);
+    platform::closeRelay(relay);
+    return copied;
+}
 
 Copied copyAll(int to, int from, std::size_t blockSize) noexcept {
     return zeroCopyAll(to, from, blockSize, false);

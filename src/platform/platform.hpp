@@ -144,4 +144,26 @@ Sink sinkOf(int file) noexcept;
 /// that way: the caller then copies in blocks.
 Transfer zeroCopy(int to, int from, std::size_t size) noexcept;
 
+/// A pipe of the program's own that relayMove fills from one file and empties into another:
+/// the data then goes from file to file within the system, copied once.
+struct Relay {
+    int readEnd;
+    int writeEnd;
+    std::size_t size; ///< bytes it holds at most
+};
+
+/// Opens a relay that holds at least `size` bytes. ENOSYS where the system cannot move data
+/// through a pipe; else the error of the call that failed (EMFILE at the limit on open
+/// files, EPERM where a pipe may not hold that much), with nothing left open.
+int openRelay(Relay& relay, std::size_t size) noexcept;
+
+/// Closes both ends of the relay.
+void closeRelay(const Relay& relay) noexcept;
+
+/// Moves up to `size` bytes from `from` into `to` within the system, one of the two being an
+/// end of a relay; a file's position advances. ENOSYS where the system cannot, EINVAL where
+/// the file takes no such moves: nothing has moved then, and the caller copies through the
+/// program instead.
+Transfer relayMove(int to, int from, std::size_t size) noexcept;
+
 } // namespace textfile::platform

@@ -556,4 +556,49 @@ Transfer zeroCopy(int to, int from, std::size_t size) noexcept {
 #endif
 }
 
+#if TEXTFILE_HAS_SPLICE
+int openRelay(Relay& relay, std::size_t size) noexcept {
+    std::array<int, 2> ends{};
+    if (pipe2(ends.data(), O_CLOEXEC) != 0) {
+        return errno;
+    }
+    // A pipe holds 64 KiB at first; past the system's limit for a user, more is refused
+    // (EPERM).
+    const int asked = size < INT_MAX ? static_cast<int>(size) : INT_MAX;
+    const int held = fcntl(ends[1], F_SETPIPE_SZ, asked);
+    if (held < 0 || static_cast<std::size_t>(held) < size) {
+        const int err = held < 0 ? errno : EPERM;
+        close(ends[0]);
+        close(ends[1]);
+        return err;
+    }
+    relay = {ends[0], ends[1], static_cast<std::size_t>(held)};
+    return 0;
+}
+
+void closeRelay(const Relay& relay) noexcept {
+    close(relay.readEnd);
+    close(relay.writeEnd);
+}
+
+Transfer relayMove(int to, int from, std::size_t size) noexcept {
+    for (;;) {
+        const ssize_t count = splice(from, nullptr, to, nullptr, size, SPLICE_F_MOVE);
+        if (count >= 0) {
+            return {static_cast<std::size_t>(count), 0};
+        }
+        if (errno != EINTR) {
+            return {0, errno};
+        }
+    }
+}
+#else
+// Without splice, the data goes through the program.
+int openRelay(Relay& /*relay*/, std::size_t /*size*/) noexcept { return ENOSYS; }
+
+void closeRelay(const Relay& /*relay*/) noexcept {}
+
+Transfer relayMove(int /*to*/, int /*from*/, std::size_t /*size*/) noexcept { return {0, ENOSYS}; }
+#endif
+
 } // namespace textfile::platform

@@ -332,4 +332,10 @@ void startWriteback(int /*file*/, long long /*offset*/, long long /*length*/) no
 
 Transfer zeroCopy(int /*to*/, int /*from*/, std::size_t /*size*/) noexcept { return {0, ENOSYS}; }
 
+int openRelay(Relay& /*relay*/, std::size_t /*size*/) noexcept { return ENOSYS; }
+
+void closeRelay(const Relay& /*relay*/) noexcept {}
+
+Transfer relayMove(int /*to*/, int /*from*/, std::size_t /*size*/) noexcept { return {0, ENOSYS}; }
+
 } // namespace textfile::platform

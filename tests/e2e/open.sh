@@ -31,6 +31,16 @@ input 'open\nlarge.bin\n'
 with_memory_limit textfile <in >out 2>err
 status=$?
 expect_shown large.bin
+if on_posix && has native; then
+    # ... into a file opened to append, and with no descriptor free for a pipe.
+    : >out
+    textfile <in >>out 2>err
+    status=$?
+    expect_shown large.bin
+    sh -c 'exec 3>&- && ulimit -n 4 && exec "$@"' sh "${PROGRAM[@]}" <in >out 2>err
+    status=$?
+    expect_shown large.bin
+fi
 
 test_case "a file that cannot be opened is reported after the line feed"
 mkdir -p folder
