@@ -83,7 +83,7 @@ TEST_F(Input, LeavesALineLongerThanTheBufferToBeCopiedWhole) {
     FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
     long long written = 0;
-    EXPECT_EQ(copyLine(fileno(file), written), 0);
+    EXPECT_EQ(copyLine(fileno(file), written, 0), 0);
     EXPECT_EQ(written, static_cast<long long>(text.size()));
     std::string copied(text.size() + 1, '\0');
     std::rewind(file);

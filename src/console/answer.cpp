@@ -146,8 +146,9 @@ LineText gatherLine() noexcept {
     }
 }
 
-int copyLine(int to, long long& written) noexcept {
+int copyLine(int to, long long& written, long long writeBackEvery) noexcept {
     written = 0;
+    long long sent = 0; // written and sent on to the storage device
     bool textEnded = false;
     for (;;) {
         if (const int err = refillIfEmpty()) {
@@ -162,6 +163,9 @@ int copyLine(int to, long long& written) noexcept {
                 return err;
             }
             written += static_cast<long long>(size);
+            for (; writeBackEvery > 0 && written - sent >= writeBackEvery; sent += writeBackEvery) {
+                platform::startWriteback(to, sent, writeBackEvery);
+            }
             textEnded = zero != kNowhere;
         }
         const bool lineEnd = lineFeed < input.end;

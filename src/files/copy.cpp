@@ -16,11 +16,6 @@ alignas(4096) std::array<char, kLargestBlock> block;
 // A zero-copy call moves at most this much.
 constexpr std::size_t kLargestZeroCopy = std::size_t{1} << 30;
 
-// A copy into a file that is synced next sends each this much on to the storage device
-// as soon as it is in: the device writes while the rest is copied, and the sync has less
-// left to wait for. (For 64 MiB onto an ext4 disk, 8 MiB measured best, 4 MiB next.)
-constexpr std::size_t kWriteBackChunk = std::size_t{8} * 1024 * 1024;
-
 // Errors of a zero-copy call that come from its writing side.
 bool writeError(int err) noexcept {
     return err == EPIPE || err == EAGAIN || err == ENOSPC || err == EFBIG;
@@ -57,7 +52,8 @@ namespace {
 // Moves `from` into `to` by zero-copy calls; if `writeBack`, in pieces of kWriteBackChunk,
 // each sent on to the storage device at once.
 Copied zeroCopyAll(int to, int from, std::size_t blockSize, bool writeBack) noexcept {
-    const std::size_t moveSize = writeBack ? kWriteBackChunk : kLargestZeroCopy;
+    const std::size_t moveSize =
+        writeBack ? static_cast<std::size_t>(kWriteBackChunk) : kLargestZeroCopy;
     long long offset = 0;
     for (;;) {
         const platform::Transfer moved = platform::zeroCopy(to, from, moveSize);

@@ -10,6 +10,11 @@ namespace textfile {
 /// The largest block copyInBlocks takes.
 inline constexpr std::size_t kLargestBlock = std::size_t{1024} * 1024;
 
+/// A copy into a file that is synced next sends each this much on to the storage device
+/// as soon as it is in: the device writes while the rest is copied, and the sync has less
+/// left to wait for. (For 64 MiB onto an ext4 disk, 8 MiB measured best, 4 MiB next.)
+inline constexpr long long kWriteBackChunk = 8LL * 1024 * 1024;
+
 /// How a copy ended: 0, or the error number of the call that failed, and whether that
 /// call was writing into the destination (rather than reading the source).
 struct Copied {
