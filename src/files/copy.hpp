@@ -31,9 +31,10 @@ Copied copyInBlocks(int to, int from, std::size_t blockSize, long long end) noex
 /// without a copy through the program where the system can, else as copyInBlocks does.
 Copied copyAll(int to, int from, std::size_t blockSize) noexcept;
 
-/// Copies `from`, from its position to its end, into the regular file `to`: through a relay
-/// pipe, copied once within the system, where the system can; else as copyInBlocks does, in
-/// the largest blocks.
+/// Copies the regular file `from`, from its start (where its position must be), to its end,
+/// into the regular file `to`: from views of it mapped into memory, copied once within the
+/// system, where the system can; else, and for whatever the views do not reach, as
+/// copyInBlocks does, in the largest blocks.
 Copied copyIntoFile(int to, int from) noexcept;
 
 /// As copyAll, into a regular file `to`, from its start, that is synced next: what is

@@ -144,26 +144,26 @@ Sink sinkOf(int file) noexcept;
 /// that way: the caller then copies in blocks.
 Transfer zeroCopy(int to, int from, std::size_t size) noexcept;
 
-/// A pipe of the program's own that relayMove fills from one file and empties into another:
-/// the data then goes from file to file within the system, copied once.
-struct Relay {
-    int readEnd;
-    int writeEnd;
-    std::size_t size; ///< bytes it holds at most
-};
+/// The size of a regular file, in `size`; 0 for any other file.
+int sizeOf(int file, long long& size) noexcept;
 
-/// Opens a relay that holds at least `size` bytes. ENOSYS where the system cannot move data
-/// through a pipe; else the error of the call that failed (EMFILE at the limit on open
-/// files, EPERM where a pipe may not hold that much), with nothing left open.
-int openRelay(Relay& relay, std::size_t size) noexcept;
+/// Sets the file's position to `offset`.
+int seekTo(int file, long long offset) noexcept;
 
-/// Closes both ends of the relay.
-void closeRelay(const Relay& relay) noexcept;
+/// Writes up to `size` bytes in one call: the count written, or the error.
+Transfer writeSome(int file, const char* data, std::size_t size) noexcept;
 
-/// Moves up to `size` bytes from `from` into `to` within the system, one of the two being an
-/// end of a relay; a file's position advances. ENOSYS where the system cannot, EINVAL where
-/// the file takes no such moves: nothing has moved then, and the caller copies through the
-/// program instead.
-Transfer relayMove(int to, int from, std::size_t size) noexcept;
+/// Maps `size` bytes of the regular file `file`, from `offset` (a multiple of the page
+/// size), for reading, and reads their pages in at once, so that a write from the view finds
+/// them in place: the data is then copied once, within the system, and the program itself
+/// touches none of it. `view` is an earlier view of the same size, which the new one
+/// replaces, or null. Fails with ENOSYS where the system cannot read a view in at once, or
+/// with the error of the call that failed; `view` is then null, the earlier view gone. A
+/// write from a view fails with EFAULT where the view cannot be read: the file has shrunk
+/// below it, or reading the file failed.
+int mapView(int file, long long offset, std::size_t size, const char*& view) noexcept;
+
+/// Unmaps a view that mapView made (null: nothing).
+void unmapView(const char* view, std::size_t size) noexcept;
 
 } // namespace textfile::platform

@@ -16,6 +16,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -556,34 +557,22 @@ Transfer zeroCopy(int to, int from, std::size_t size) noexcept {
 #endif
 }
 
-#if TEXTFILE_HAS_SPLICE
-int openRelay(Relay& relay, std::size_t size) noexcept {
-    std::array<int, 2> ends{};
-    if (pipe2(ends.data(), O_CLOEXEC) != 0) {
+int sizeOf(int file, long long& size) noexcept {
+    struct stat info {};
+    if (fstat(file, &info) != 0) {
         return errno;
     }
-    // A pipe holds 64 KiB at first; past the system's limit for a user, more is refused
-    // (EPERM).
-    const int asked = size < INT_MAX ? static_cast<int>(size) : INT_MAX;
-    const int held = fcntl(ends[1], F_SETPIPE_SZ, asked);
-    if (held < 0 || static_cast<std::size_t>(held) < size) {
-        const int err = held < 0 ? errno : EPERM;
-        close(ends[0]);
-        close(ends[1]);
-        return err;
-    }
-    relay = {ends[0], ends[1], static_cast<std::size_t>(held)};
+    size = (info.st_mode & S_IFMT) == S_IFREG ? info.st_size : 0;
     return 0;
 }
 
-void closeRelay(const Relay& relay) noexcept {
-    close(relay.readEnd);
-    close(relay.writeEnd);
+int seekTo(int file, long long offset) noexcept {
+    return lseek(file, static_cast<off_t>(offset), SEEK_SET) == -1 ? errno : 0;
 }
 
-Transfer relayMove(int to, int from, std::size_t size) noexcept {
+Transfer writeSome(int file, const char* data, std::size_t size) noexcept {
     for (;;) {
-        const ssize_t count = splice(from, nullptr, to, nullptr, size, SPLICE_F_MOVE);
+        const ssize_t count = write(file, data, size);
         if (count >= 0) {
             return {static_cast<std::size_t>(count), 0};
         }
@@ -592,13 +581,38 @@ Transfer relayMove(int to, int from, std::size_t size) noexcept {
         }
     }
 }
+
+#if TEXTFILE_HAS_MAP_POPULATE
+int mapView(int file, long long offset, std::size_t size, const char*& view) noexcept {
+    // Over an earlier view, the new one takes its place in one call.
+    void* at = const_cast<char*>(view);
+    const int fixed = view != nullptr ? MAP_FIXED : 0;
+    void* mapped = mmap(at, size, PROT_READ, MAP_SHARED | MAP_POPULATE | fixed, file,
+                        static_cast<off_t>(offset));
+    if (mapped == MAP_FAILED) {
+        const int err = errno;
+        unmapView(view, size); // a failed MAP_FIXED may have taken the earlier view away or not
+        view = nullptr;
+        return err;
+    }
+    view = static_cast<const char*>(mapped);
+    return 0;
+}
+
+void unmapView(const char* view, std::size_t size) noexcept {
+    if (view != nullptr) {
+        munmap(const_cast<char*>(view), size);
+    }
+}
 #else
-// Without splice, the data goes through the program.
-int openRelay(Relay& /*relay*/, std::size_t /*size*/) noexcept { return ENOSYS; }
+// Without reading the pages in at once, each is read in as the write meets it, which
+// measured slower than copying through the program.
+int mapView(int /*file*/, long long /*offset*/, std::size_t /*size*/, const char*& view) noexcept {
+    view = nullptr;
+    return ENOSYS;
+}
 
-void closeRelay(const Relay& /*relay*/) noexcept {}
-
-Transfer relayMove(int /*to*/, int /*from*/, std::size_t /*size*/) noexcept { return {0, ENOSYS}; }
+void unmapView(const char* /*view*/, std::size_t /*size*/) noexcept {}
 #endif
 
 } // namespace textfile::platform
