@@ -59,12 +59,16 @@ class Input : public ::testing::Test {
 };
 
 TEST_F(Input, GathersAnswersAndTextFromPiecesAsTheyArrive) {
-    feed({"cre", "ate", "\nna", std::string("me\0dropped", 10), "\nthe ", "text\nnext"});
+    feed({"cre", "ate", "\nna", std::string("me\0dropped", 10), "\nthe ",
+          std::string("text\nzero\0dropped", 18), "\nnext"});
     EXPECT_EQ(answer(), "create");
     EXPECT_EQ(answer(), "name");
     const LineText text = gatherLine();
     EXPECT_TRUE(text.whole);
     EXPECT_EQ(std::string(text.data, text.size), "the text");
+    const LineText cut = gatherLine(); // its zero byte arrives before its line feed
+    EXPECT_TRUE(cut.whole);
+    EXPECT_EQ(std::string(cut.data, cut.size), "zero");
     EXPECT_EQ(answer(), "next");
     EXPECT_EQ(answer(), "");
 }
@@ -79,7 +83,7 @@ TEST_F(Input, LeavesALineLongerThanTheBufferToBeCopiedWhole) {
     FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
     long long written = 0;
-    EXPECT_EQ(copyLine(fileno(file), written), 0);
+    EXPECT_EQ(copyLine(fileno(file), written, 0), 0);
     EXPECT_EQ(written, static_cast<long long>(text.size()));
     std::string copied(text.size() + 1, '\0');
     std::rewind(file);

@@ -14,28 +14,63 @@ namespace {
 // Standard input is read in blocks of this size: a long text line arrives in few calls.
 constexpr std::size_t kInputBlock = std::size_t{1024} * 1024;
 
-// What was read from standard input and not yet taken: data[begin, end).
+// What was read from standard input and not yet taken: data[begin, end). A line feed is
+// kept at data[end], after the input, so that a search for the end of a line stops there
+// at the latest.
 struct InputBuffer {
-    alignas(4096) std::array<char, kInputBlock> data; // page-aligned: copied into fastest
+    alignas(4096) std::array<char, kInputBlock + 1> data; // page-aligned: copied into fastest
     std::size_t begin;
     std::size_t end;
     bool ended; // the input has ended: no read is tried again, as a terminal's Ctrl+D is final
 };
 InputBuffer input;
 
+// Sets where the buffered input ends, and keeps the line feed after it.
+void endInputAt(std::size_t end) noexcept {
+    input.end = end;
+    input.data[end] = '\n';
+}
+
 // Reads more input after what is buffered. Returns 0 at the end of input too.
 int readMore() noexcept {
     const platform::Transfer read = platform::readBlock(
-        platform::kStandardInput, input.data.data() + input.end, input.data.size() - input.end);
-    input.end += read.count;
+        platform::kStandardInput, input.data.data() + input.end, kInputBlock - input.end);
+    endInputAt(input.end + read.count);
     input.ended = read.error == 0 && read.count == 0;
     return read.error;
 }
 
-// The size of the text in `size` bytes of a line: the bytes before the first zero byte.
-std::size_t textSize(const char* data, std::size_t size) noexcept {
-    const void* zero = std::memchr(data, '\0', size);
-    return zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - data) : size;
+// Reads afresh into the empty buffer, unless the input has ended.
+int refillIfEmpty() noexcept {
+    if (input.begin != input.end || input.ended) {
+        return 0;
+    }
+    input.begin = 0;
+    endInputAt(0);
+    return readMore();
+}
+
+// Not found, as a position in the buffer.
+constexpr std::size_t kNowhere = SIZE_MAX;
+
+// The position of the first line feed in the buffered input from `from` on, or input.end
+// if there is none. Until a zero byte has ended the line's text (`zero` is kNowhere), one
+// search looks for both, and the first zero byte's position is kept in `zero`; after it,
+// only the line feed is sought.
+std::size_t findLineFeed(std::size_t from, std::size_t& zero) noexcept {
+    char* const data = input.data.data();
+    if (zero == kNowhere) {
+        // strchr stops at a line feed or at a zero byte, whichever comes first: at the line
+        // feed after the input at the latest.
+        if (const char* lineFeed = std::strchr(data + from, '\n')) {
+            return static_cast<std::size_t>(lineFeed - data);
+        }
+        zero = from + std::strlen(data + from);
+        from = zero + 1;
+    }
+    const void* lineFeed = std::memchr(data + from, '\n', input.end - from);
+    return lineFeed != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lineFeed) - data)
+                               : input.end;
 }
 
 // A long text is written so that its large writes start at multiples of this size in the
@@ -64,17 +99,13 @@ int writeAligned(int file, const char* data, std::size_t size, long long written
 
 void resetInput() noexcept {
     input.begin = 0;
-    input.end = 0;
+    endInputAt(0);
     input.ended = false;
 }
 
 Piece readPiece(std::size_t most) noexcept {
-    if (input.begin == input.end && !input.ended) {
-        input.begin = 0;
-        input.end = 0;
-        if (const int err = readMore()) {
-            return {nullptr, 0, false, err};
-        }
+    if (const int err = refillIfEmpty()) {
+        return {nullptr, 0, false, err};
     }
     const char* start = input.data.data() + input.begin;
     std::size_t size = input.end - input.begin;
@@ -88,26 +119,25 @@ Piece readPiece(std::size_t most) noexcept {
 }
 
 LineText gatherLine() noexcept {
-    std::size_t searched = 0; // bytes after input.begin known to hold no line feed
+    std::size_t searched = input.begin; // the line is known to hold no line feed before it
+    std::size_t zero = kNowhere;
     for (;;) {
-        const char* start = input.data.data() + input.begin;
-        const std::size_t size = input.end - input.begin;
-        const void* lineFeed = std::memchr(start + searched, '\n', size - searched);
-        if (lineFeed != nullptr || input.ended) {
-            const std::size_t line =
-                lineFeed != nullptr
-                    ? static_cast<std::size_t>(static_cast<const char*>(lineFeed) - start)
-                    : size;
-            input.begin += lineFeed != nullptr ? line + 1 : line;
-            return {start, textSize(start, line), true, 0};
+        const std::size_t lineFeed = findLineFeed(searched, zero);
+        if (lineFeed < input.end || input.ended) {
+            const char* start = input.data.data() + input.begin;
+            const std::size_t text = std::min(zero, lineFeed) - input.begin;
+            input.begin = lineFeed < input.end ? lineFeed + 1 : lineFeed;
+            return {start, text, true, 0};
         }
-        searched = size;
-        if (input.begin > 0) {
-            std::memmove(input.data.data(), start, size);
+        searched = input.end;
+        if (const std::size_t shift = input.begin) {
+            std::memmove(input.data.data(), input.data.data() + shift, input.end - shift);
             input.begin = 0;
-            input.end = size;
+            endInputAt(input.end - shift);
+            searched -= shift;
+            zero = zero == kNowhere ? kNowhere : zero - shift;
         }
-        if (input.end == input.data.size()) {
+        if (input.end == kInputBlock) {
             return {nullptr, 0, false, 0};
         }
         if (const int err = readMore()) {
@@ -116,24 +146,32 @@ LineText gatherLine() noexcept {
     }
 }
 
-int copyLine(int to, long long& written) noexcept {
+int copyLine(int to, long long& written, long long writeBackEvery) noexcept {
     written = 0;
+    long long sent = 0; // written and sent on to the storage device
     bool textEnded = false;
     for (;;) {
-        const Piece piece = readPiece(SIZE_MAX);
-        if (piece.error != 0) {
-            return piece.error;
+        if (const int err = refillIfEmpty()) {
+            return err;
         }
+        // Once a zero byte has ended the text, the rest of the line is only sought through.
+        std::size_t zero = textEnded ? input.begin : kNowhere;
+        const std::size_t lineFeed = findLineFeed(input.begin, zero);
         if (!textEnded) {
-            const std::size_t line = piece.lineEnd ? piece.size - 1 : piece.size;
-            const std::size_t size = textSize(piece.data, line);
-            if (const int err = writeAligned(to, piece.data, size, written)) {
+            const std::size_t size = std::min(zero, lineFeed) - input.begin;
+            if (const int err = writeAligned(to, input.data.data() + input.begin, size, written)) {
                 return err;
             }
             written += static_cast<long long>(size);
-            textEnded = size < line;
+            for (; writeBackEvery > 0 && written - sent >= writeBackEvery; sent += writeBackEvery) {
+                platform::startWriteback(to, sent, writeBackEvery);
+            }
+            textEnded = zero != kNowhere;
         }
-        if (piece.lineEnd || piece.size == 0) {
+        const bool lineEnd = lineFeed < input.end;
+        const std::size_t taken = (lineEnd ? lineFeed + 1 : lineFeed) - input.begin;
+        input.begin += taken;
+        if (lineEnd || taken == 0) {
             return 0;
         }
     }

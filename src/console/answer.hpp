@@ -54,9 +54,11 @@ LineText gatherLine() noexcept;
 /// Writes the text of the current line to `to`, as it arrives, in bounded memory; the rest
 /// of the line, after a zero byte, is read and dropped. Sets `written` to the bytes
 /// written, counted as file offsets are (a text may outgrow the memory a 32-bit program
-/// can count). Returns 0, or the first error number: a failed write, or a failed read (a text
-/// cut short is not all written).
-int copyLine(int to, long long& written) noexcept;
+/// can count). If `writeBackEvery` is above 0, `to` is a regular file that is synced next:
+/// each `writeBackEvery` bytes written are sent on to its storage device at once, so that
+/// the sync has less left to wait for. Returns 0, or the first error number: a failed
+/// write, or a failed read (a text cut short is not all written).
+int copyLine(int to, long long& written, long long writeBackEvery) noexcept;
 
 /// Reads one line of input as an answer. The end of input, or a read that fails, gives
 /// an empty answer.

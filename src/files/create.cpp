@@ -38,7 +38,7 @@ int replaceContents(int file, long long length, const Write& write) noexcept {
 // as it was.
 int replaceThroughTemporary(int file, int temporary) noexcept {
     long long written = 0;
-    if (const int err = copyLine(temporary, written)) {
+    if (const int err = copyLine(temporary, written, 0)) {
         return err;
     }
     if (const int err = platform::lockFile(file)) {
@@ -82,9 +82,11 @@ int storeText(int file, const char* name) noexcept {
     } else if (text.whole) {
         err = platform::writeAll(file, text.data, text.size);
     } else {
+        // A regular file has what is written sent on to the disk as it goes.
+        const long long writeBackEvery = platform::isRegularFile(file) ? kWriteBackChunk : 0;
         long long written = 0;
         err = platform::cutFile(file, 0);
-        err = err != 0 ? err : copyLine(file, written);
+        err = err != 0 ? err : copyLine(file, written, writeBackEvery);
     }
     return err != 0 ? err : platform::syncFile(file);
 }

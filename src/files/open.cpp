@@ -14,7 +14,8 @@ using platform::kStandardOutput;
 
 // How the file is copied out depends on where standard output leads (see the README's
 // measurements): into a pipe the system moves it without a copy through the program;
-// into a file large blocks win; elsewhere (a terminal, a device) blocks of 128 KiB.
+// into a file it is written from views of it mapped into memory, copied once within the
+// system, or in large blocks; elsewhere (a terminal, a device) blocks of 128 KiB.
 constexpr std::size_t kOtherBlock = std::size_t{128} * 1024;
 
 Copied copyOut(int file) noexcept {
@@ -31,7 +32,7 @@ Copied copyOut(int file) noexcept {
     case platform::Sink::pipe:
         return copyAll(kStandardOutput, file, kOtherBlock);
     case platform::Sink::regularFile:
-        return copyInBlocks(kStandardOutput, file, kLargestBlock, -1);
+        return copyIntoFile(kStandardOutput, file);
     case platform::Sink::other:
         break;
     }

@@ -144,4 +144,26 @@ Sink sinkOf(int file) noexcept;
 /// that way: the caller then copies in blocks.
 Transfer zeroCopy(int to, int from, std::size_t size) noexcept;
 
+/// The size of a regular file, in `size`; 0 for any other file.
+int sizeOf(int file, long long& size) noexcept;
+
+/// Sets the file's position to `offset`.
+int seekTo(int file, long long offset) noexcept;
+
+/// Writes up to `size` bytes in one call: the count written, or the error.
+Transfer writeSome(int file, const char* data, std::size_t size) noexcept;
+
+/// Maps `size` bytes of the regular file `file`, from `offset` (a multiple of the page
+/// size), for reading, and reads their pages in at once, so that a write from the view finds
+/// them in place: the data is then copied once, within the system, and the program itself
+/// touches none of it. `view` is an earlier view of the same size, which the new one
+/// replaces, or null. Fails with ENOSYS where the system cannot read a view in at once, or
+/// with the error of the call that failed; `view` is then null, the earlier view gone. A
+/// write from a view fails with EFAULT where the view cannot be read: the file has shrunk
+/// below it, or reading the file failed.
+int mapView(int file, long long offset, std::size_t size, const char*& view) noexcept;
+
+/// Unmaps a view that mapView made (null: nothing).
+void unmapView(const char* view, std::size_t size) noexcept;
+
 } // namespace textfile::platform

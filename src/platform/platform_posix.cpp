@@ -16,6 +16,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -555,5 +556,63 @@ Transfer zeroCopy(int to, int from, std::size_t size) noexcept {
     return {0, ENOSYS};
 #endif
 }
+
+int sizeOf(int file, long long& size) noexcept {
+    struct stat info {};
+    if (fstat(file, &info) != 0) {
+        return errno;
+    }
+    size = (info.st_mode & S_IFMT) == S_IFREG ? info.st_size : 0;
+    return 0;
+}
+
+int seekTo(int file, long long offset) noexcept {
+    return lseek(file, static_cast<off_t>(offset), SEEK_SET) == -1 ? errno : 0;
+}
+
+Transfer writeSome(int file, const char* data, std::size_t size) noexcept {
+    for (;;) {
+        const ssize_t count = write(file, data, size);
+        if (count >= 0) {
+            return {static_cast<std::size_t>(count), 0};
+        }
+        if (errno != EINTR) {
+            return {0, errno};
+        }
+    }
+}
+
+#if TEXTFILE_HAS_MAP_POPULATE
+int mapView(int file, long long offset, std::size_t size, const char*& view) noexcept {
+    // Over an earlier view, the new one takes its place in one call.
+    void* at = const_cast<char*>(view);
+    const int fixed = view != nullptr ? MAP_FIXED : 0;
+    void* mapped = mmap(at, size, PROT_READ, MAP_SHARED | MAP_POPULATE | fixed, file,
+                        static_cast<off_t>(offset));
+    if (mapped == MAP_FAILED) {
+        const int err = errno;
+        unmapView(view, size); // a failed MAP_FIXED may have taken the earlier view away or not
+        view = nullptr;
+        return err;
+    }
+    view = static_cast<const char*>(mapped);
+    return 0;
+}
+
+void unmapView(const char* view, std::size_t size) noexcept {
+    if (view != nullptr) {
+        munmap(const_cast<char*>(view), size);
+    }
+}
+#else
+// Without reading the pages in at once, each is read in as the write meets it, which
+// measured slower than copying through the program.
+int mapView(int /*file*/, long long /*offset*/, std::size_t /*size*/, const char*& view) noexcept {
+    view = nullptr;
+    return ENOSYS;
+}
+
+void unmapView(const char* /*view*/, std::size_t /*size*/) noexcept {}
+#endif
 
 } // namespace textfile::platform

@@ -332,4 +332,27 @@ void startWriteback(int /*file*/, long long /*offset*/, long long /*length*/) no
 
 Transfer zeroCopy(int /*to*/, int /*from*/, std::size_t /*size*/) noexcept { return {0, ENOSYS}; }
 
+int sizeOf(int file, long long& size) noexcept {
+    const long long found = regularSize(file);
+    size = found > 0 ? found : 0;
+    return 0;
+}
+
+int seekTo(int file, long long offset) noexcept {
+    return _lseeki64(file, offset, SEEK_SET) == -1 ? errno : 0;
+}
+
+Transfer writeSome(int file, const char* data, std::size_t size) noexcept {
+    const int count = _write(file, data, callSize(size));
+    return count >= 0 ? Transfer{static_cast<std::size_t>(count), 0} : Transfer{0, errno};
+}
+
+// A file shown is read in text mode, which a view would not be.
+int mapView(int /*file*/, long long /*offset*/, std::size_t /*size*/, const char*& view) noexcept {
+    view = nullptr;
+    return ENOSYS;
+}
+
+void unmapView(const char* /*view*/, std::size_t /*size*/) noexcept {}
+
 } // namespace textfile::platform

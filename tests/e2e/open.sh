@@ -31,6 +31,22 @@ input 'open\nlarge.bin\n'
 with_memory_limit textfile <in >out 2>err
 status=$?
 expect_shown large.bin
+if on_posix && has native; then
+    # ... into a file opened to append,
+    : >out
+    textfile <in >>out 2>err
+    status=$?
+    expect_shown large.bin
+fi
+if on_posix && ! built_without MAP_POPULATE && needs strace; then
+    # ... and on by reading where a view of it fails: mapped over the first, or written from.
+    views=$(strace -e trace=mmap "$TEXTFILE" <<<$'open\nempty.txt' 2>&1 >/dev/null | grep -c '^mmap(')
+    for inject in "mmap:error=ENOMEM:when=$((views + 2))" write:error=EFAULT:when=5; do
+        ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e "inject=$inject" "$TEXTFILE" <in >out 2>err
+        status=$?
+        expect_shown large.bin
+    done
+fi
 
 test_case "a file that cannot be opened is reported after the line feed"
 mkdir -p folder
