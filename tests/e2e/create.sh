@@ -57,6 +57,8 @@ test_case "two runs storing into one name take turns, and the file ends with one
 begin_dialogue
 say 'create\nshared.txt\n'
 await 'placed in the file'
+# Until the text arrives, the file is not locked.
+if on_posix && ! flock -n shared.txt true; then fail "the file was locked before its text arrived"; else pass; fi
 head -c 1200000 /dev/zero | tr '\0' a >&3
 eventually "the first text to arrive" test -s shared.txt
 input 'create\nshared.txt\nsecond\n'
@@ -96,6 +98,20 @@ if on_posix; then
     wait
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
     expect_bytes shared.txt 'after the holder'
+    # A long text kept aside as it arrives waits for one who locked the file meanwhile.
+    head -c 1200000 /dev/zero | tr '\0' b >aside.expected
+    begin_dialogue
+    say 'create\nshared.txt\n'
+    await 'placed in the file'
+    cat aside.expected >&3
+    rm -f held
+    flock shared.txt sh -c ': >held; sleep 1; printf holder >shared.txt' &
+    eventually "the other lock holder" test -e held
+    say '\n'
+    end_dialogue
+    wait
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    expect_same aside.expected shared.txt
 fi
 
 test_case "an empty line, or the end of input, at the text prompt stores an empty file"
