@@ -153,8 +153,9 @@ if on_posix && [ "${TEXTFILE_WORD_BITS:-64}" = 32 ] && needs space:10; then
     rm -f long.txt
 fi
 
-test_case "a zero byte at the end of a piece drops the pieces after it"
-head -c 65535 /dev/zero | tr '\0' 'e' >edge.expected
+test_case "a zero byte that ends the first input block drops the blocks after it"
+# The text fills the 1 MiB input block up to its last byte, the zero byte.
+head -c 1048575 /dev/zero | tr '\0' 'e' >edge.expected
 { printf 'create\nedge.txt\n'; cat edge.expected; printf '\0'; head -c 100000 /dev/zero | tr '\0' 'r'; printf '\n'; } >in
 run
 expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
