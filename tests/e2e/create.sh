@@ -264,25 +264,56 @@ if on_posix; then
     fi
 fi
 
-test_case "a failed sync or close is reported; a file that cannot be synced at all is no failure"
+test_case "a failed write, cut, sync or close is reported; a file that cannot be synced or locked is no failure"
 if needs strace; then
-    # strace_run CALL ERROR [WHEN]: a run in which CALL fails with ERROR (its WHEN-th call).
+    # strace_run INJECTION [OPTION...]: a run under strace in which calls fail as its
+    # -e inject=INJECTION says; OPTIONs go to strace (-P FILE: only the calls on FILE).
     strace_run() {
-        : >synced.txt
-        ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e "inject=$1:error=$2${3:+:when=$3}" \
-            "$TEXTFILE" <in >out 2>err
+        ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e "inject=$1" "${@:2}" "$TEXTFILE" <in >out 2>err
         status=$?
     }
+    ASKED="$ASK_COMMAND$ASK_NAME$ASK_TEXT"
     input 'create\nsynced.txt\nkept\n'
-    strace_run fsync EROFS
-    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: Read-only file system\n'
-    strace_run fsync EINVAL
-    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
-    expect_bytes synced.txt 'kept'
+    : >synced.txt
+    strace_run fsync:error=EROFS
+    expect_run "$ASKED" '\nError: Read-only file system\n'
+    for unsupported in fsync:error=EINVAL flock:error=ENOLCK; do
+        : >synced.txt
+        strace_run "$unsupported"
+        expect_run "$ASKED$CREATED" ''
+        expect_bytes synced.txt 'kept'
+    done
     : >synced.txt
     closes=$(ASAN_OPTIONS=detect_leaks=0 strace -e trace=close "$TEXTFILE" <in 2>&1 >/dev/null | grep -c '^close(')
-    strace_run close EIO "$closes"
-    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: Input/output error\n'
+    : >synced.txt
+    strace_run close:error=EIO:when=$closes
+    expect_run "$ASKED" '\nError: Input/output error\n'
+    # A new file's directory, synced after the file.
+    rm synced.txt
+    strace_run fsync:error=EIO:when=2
+    expect_run "$ASKED" '\nError: Input/output error\n'
+    # A text written over the old one, short or long (from its temporary file), or a file
+    # cut to its length or emptied.
+    head -c 1200000 /dev/zero | tr '\0' s >aside.expected
+    for text in short long; do
+        [ $text = short ] || { printf 'create\nsynced.txt\n'; cat aside.expected; printf '\n'; } >in
+        printf 'precious' >synced.txt
+        strace_run write,sendfile,sendfile64:error=EIO -P "$(pwd -P)/synced.txt"
+        expect_run "$ASKED" '\nError: Input/output error\n'
+        expect_bytes synced.txt 'precious'
+        [ $text = short ] || : >synced.txt
+        strace_run ftruncate,ftruncate64:error=EIO -P "$(pwd -P)/synced.txt"
+        expect_run "$ASKED" '\nError: Input/output error\n'
+    done
+    # Where no temporary file can be made, a file with text is emptied and then takes a
+    # long text as it arrives.
+    printf 'precious' >synced.txt
+    making=$(ASAN_OPTIONS=detect_leaks=0 strace -e trace=openat "$TEXTFILE" <in 2>&1 >/dev/null |
+        grep '^openat(' | grep -n 'O_TMPFILE\|/\.textfile-' | head -1 | cut -d: -f1)
+    head -c 3000000 /dev/zero >synced.txt
+    strace_run "openat:error=EACCES:when=$making+"
+    expect_run "$ASKED$CREATED" ''
+    expect_same aside.expected synced.txt
 fi
 
 if on_posix; then
