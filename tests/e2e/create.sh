@@ -328,8 +328,20 @@ if on_posix; then
     status=$?
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
     read -r -t 5 -N 16 through <&5
-    exec 5<&-
     if [ "$through" = 'through the pipe' ]; then pass; else fail "the reader got '$through'"; fi
+    # A text longer than the pipe holds waits for a reader that comes later.
+    head -c 300000 /dev/zero | tr '\0' w >slow.expected
+    { printf 'create\npipe.fifo\n'; cat slow.expected; printf '\n'; } >in
+    (exec "${PROGRAM[@]}" <in >out 2>err) &
+    writer=$!
+    eventually "the pipe to fill" sh -c 'grep -qs ") [SZ] " "$0" || ! test -e "$0"' "/proc/$writer/stat"
+    exec 6<pipe.fifo 5<&-
+    cat <&6 >slow.txt
+    exec 6<&-
+    wait "$writer"
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    expect_same slow.expected slow.txt
     # A pipe that only the program itself reads, as its standard input, is no reader.
     { printf 'create\n/dev/stdin\n'; head -c 200000 /dev/zero | tr '\0' x; printf '\n'; } |
         timeout 20 "${PROGRAM[@]}" >out 2>err
