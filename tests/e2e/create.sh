@@ -353,8 +353,14 @@ if on_posix; then
     run
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
 
-    test_case "files the user may not write are refused and left alone"
+    test_case "files the user may not write, or not read, are refused and left alone"
     setup_user_dir
+    printf 'write only' >"$USER_DIR/work/writeonly.txt"
+    chmod 200 "$USER_DIR/work/writeonly.txt"
+    [ "$(id -u)" -eq 0 ] && chown nobody:nogroup "$USER_DIR/work/writeonly.txt"
+    input 'create\nwriteonly.txt\ntext\n'
+    run_as_user
+    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: Permission denied\n'
     printf 'read only' >"$USER_DIR/work/readonly.txt"
     chmod 444 "$USER_DIR/work/readonly.txt"
     mkdir "$USER_DIR/work/locked"
