@@ -277,7 +277,7 @@ if needs strace; then
     : >synced.txt
     strace_run fsync:error=EROFS
     expect_run "$ASKED" '\nError: Read-only file system\n'
-    for unsupported in fsync:error=EINVAL flock:error=ENOLCK; do
+    for unsupported in fsync:error=EINVAL {fsync,flock}:error=EOPNOTSUPP flock:error=ENOLCK; do
         : >synced.txt
         strace_run "$unsupported"
         expect_run "$ASKED$CREATED" ''
