@@ -24,17 +24,18 @@ on_posix && expect_same long.expected old-link.txt
 
 test_case "a text that never completes leaves an existing file as it was, and no other name"
 mkdir kept
-printf 'precious' >kept/kept.txt
-for size in 300000 1200000; do
+# (A file of one byte holds text too.)
+for kept in p:1200000 precious:300000 precious:1200000; do
+    printf '%s' "${kept%:*}" >kept/kept.txt
     begin_dialogue
     say 'create\nkept/kept.txt\n'
     await 'placed in the file'
-    head -c "$size" /dev/zero | tr '\0' y >&3
+    head -c "${kept#*:}" /dev/zero | tr '\0' y >&3
     sleep 0.5
     kill -s TERM "$pid"
     end_dialogue
     expect_status 143
-    expect_bytes kept/kept.txt 'precious'
+    expect_bytes kept/kept.txt "${kept%:*}"
     expect_bytes <(ls -A kept) 'kept.txt\n'
 done
 mv kept/kept.txt kept.txt
@@ -56,6 +57,8 @@ test_case "two runs storing into one name take turns, and the file ends with one
 begin_dialogue
 say 'create\nshared.txt\n'
 await 'placed in the file'
+# Until the text arrives, the file is not locked.
+if on_posix && ! flock -n shared.txt true; then fail "the file was locked before its text arrived"; else pass; fi
 head -c 1200000 /dev/zero | tr '\0' a >&3
 eventually "the first text to arrive" test -s shared.txt
 input 'create\nshared.txt\nsecond\n'
@@ -95,6 +98,20 @@ if on_posix; then
     wait
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
     expect_bytes shared.txt 'after the holder'
+    # A long text kept aside as it arrives waits for one who locked the file meanwhile.
+    head -c 1200000 /dev/zero | tr '\0' b >aside.expected
+    begin_dialogue
+    say 'create\nshared.txt\n'
+    await 'placed in the file'
+    cat aside.expected >&3
+    rm -f held
+    flock shared.txt sh -c ': >held; sleep 1; printf holder >shared.txt' &
+    eventually "the other lock holder" test -e held
+    say '\n'
+    end_dialogue
+    wait
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    expect_same aside.expected shared.txt
 fi
 
 test_case "an empty line, or the end of input, at the text prompt stores an empty file"
@@ -136,8 +153,9 @@ if on_posix && [ "${TEXTFILE_WORD_BITS:-64}" = 32 ] && needs space:10; then
     rm -f long.txt
 fi
 
-test_case "a zero byte at the end of a piece drops the pieces after it"
-head -c 65535 /dev/zero | tr '\0' 'e' >edge.expected
+test_case "a zero byte that ends the first input block drops the blocks after it"
+# The text fills the 1 MiB input block up to its last byte, the zero byte.
+head -c 1048575 /dev/zero | tr '\0' 'e' >edge.expected
 { printf 'create\nedge.txt\n'; cat edge.expected; printf '\0'; head -c 100000 /dev/zero | tr '\0' 'r'; printf '\n'; } >in
 run
 expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
@@ -246,29 +264,60 @@ if on_posix; then
     fi
 fi
 
-test_case "a failed sync or close is reported; a file that cannot be synced at all is no failure"
+test_case "a failed write, cut, sync or close is reported; a file that cannot be synced or locked is no failure"
 if needs strace; then
-    # strace_run CALL ERROR [WHEN]: a run in which CALL fails with ERROR (its WHEN-th call).
+    # strace_run INJECTION [OPTION...]: a run under strace in which calls fail as its
+    # -e inject=INJECTION says; OPTIONs go to strace (-P FILE: only the calls on FILE).
     strace_run() {
-        : >synced.txt
-        ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e "inject=$1:error=$2${3:+:when=$3}" \
-            "$TEXTFILE" <in >out 2>err
+        ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e "inject=$1" "${@:2}" "$TEXTFILE" <in >out 2>err
         status=$?
     }
+    ASKED="$ASK_COMMAND$ASK_NAME$ASK_TEXT"
     input 'create\nsynced.txt\nkept\n'
-    strace_run fsync EROFS
-    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: Read-only file system\n'
-    strace_run fsync EINVAL
-    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
-    expect_bytes synced.txt 'kept'
+    : >synced.txt
+    strace_run fsync:error=EROFS
+    expect_run "$ASKED" '\nError: Read-only file system\n'
+    for unsupported in fsync:error=EINVAL {fsync,flock}:error=EOPNOTSUPP flock:error=ENOLCK; do
+        : >synced.txt
+        strace_run "$unsupported"
+        expect_run "$ASKED$CREATED" ''
+        expect_bytes synced.txt 'kept'
+    done
     : >synced.txt
     closes=$(ASAN_OPTIONS=detect_leaks=0 strace -e trace=close "$TEXTFILE" <in 2>&1 >/dev/null | grep -c '^close(')
-    strace_run close EIO "$closes"
-    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: Input/output error\n'
+    : >synced.txt
+    strace_run close:error=EIO:when=$closes
+    expect_run "$ASKED" '\nError: Input/output error\n'
+    # A new file's directory, synced after the file.
+    rm synced.txt
+    strace_run fsync:error=EIO:when=2
+    expect_run "$ASKED" '\nError: Input/output error\n'
+    # A text written over the old one, short or long (from its temporary file), or a file
+    # cut to its length or emptied.
+    head -c 1200000 /dev/zero | tr '\0' s >aside.expected
+    for text in short long; do
+        [ $text = short ] || { printf 'create\nsynced.txt\n'; cat aside.expected; printf '\n'; } >in
+        printf 'precious' >synced.txt
+        strace_run write,sendfile,sendfile64:error=EIO -P "$(pwd -P)/synced.txt"
+        expect_run "$ASKED" '\nError: Input/output error\n'
+        expect_bytes synced.txt 'precious'
+        [ $text = short ] || : >synced.txt
+        strace_run ftruncate,ftruncate64:error=EIO -P "$(pwd -P)/synced.txt"
+        expect_run "$ASKED" '\nError: Input/output error\n'
+    done
+    # Where no temporary file can be made, a file with text is emptied and then takes a
+    # long text as it arrives.
+    printf 'precious' >synced.txt
+    making=$(ASAN_OPTIONS=detect_leaks=0 strace -e trace=openat "$TEXTFILE" <in 2>&1 >/dev/null |
+        grep '^openat(' | grep -n 'O_TMPFILE\|/\.textfile-' | head -1 | cut -d: -f1)
+    head -c 3000000 /dev/zero >synced.txt
+    strace_run "openat:error=EACCES:when=$making+"
+    expect_run "$ASKED$CREATED" ''
+    expect_same aside.expected synced.txt
 fi
 
 if on_posix; then
-    test_case "a FIFO nobody reads is refused; one with a reader takes the text"
+    test_case "a FIFO nobody reads is refused; one with a reader, or a device, takes the text"
     mkfifo pipe.fifo
     input 'create\npipe.fifo\nthrough the pipe\n'
     timeout 20 "${PROGRAM[@]}" <in >out 2>err
@@ -279,21 +328,38 @@ if on_posix; then
     status=$?
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
     read -r -t 5 -N 16 through <&5
-    exec 5<&-
     if [ "$through" = 'through the pipe' ]; then pass; else fail "the reader got '$through'"; fi
+    # A text longer than the pipe holds waits for a reader that comes later.
+    head -c 300000 /dev/zero | tr '\0' w >slow.expected
+    { printf 'create\npipe.fifo\n'; cat slow.expected; printf '\n'; } >in
+    (exec "${PROGRAM[@]}" <in >out 2>err) &
+    writer=$!
+    eventually "the pipe to fill" sh -c 'grep -qs ") [SZ] " "$0" || ! test -e "$0"' "/proc/$writer/stat"
+    exec 6<pipe.fifo 5<&-
+    cat <&6 >slow.txt
+    exec 6<&-
+    wait "$writer"
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    expect_same slow.expected slow.txt
     # A pipe that only the program itself reads, as its standard input, is no reader.
     { printf 'create\n/dev/stdin\n'; head -c 200000 /dev/zero | tr '\0' x; printf '\n'; } |
         timeout 20 "${PROGRAM[@]}" >out 2>err
     status=$?
     expect_run "$ASK_COMMAND$ASK_NAME" 'Error: No such device or address\n'
-
-    test_case "a device that takes the text is confirmed"
+    # A device takes the text at once.
     input 'create\n/dev/null\nthrown away\n'
     run
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
 
-    test_case "files the user may not write are refused and left alone"
+    test_case "files the user may not write, or not read, are refused and left alone"
     setup_user_dir
+    printf 'write only' >"$USER_DIR/work/writeonly.txt"
+    chmod 200 "$USER_DIR/work/writeonly.txt"
+    [ "$(id -u)" -eq 0 ] && chown nobody:nogroup "$USER_DIR/work/writeonly.txt"
+    input 'create\nwriteonly.txt\ntext\n'
+    run_as_user
+    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: Permission denied\n'
     printf 'read only' >"$USER_DIR/work/readonly.txt"
     chmod 444 "$USER_DIR/work/readonly.txt"
     mkdir "$USER_DIR/work/locked"

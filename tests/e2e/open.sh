@@ -24,6 +24,13 @@ done
 input 'open\nempty.txt\n'
 run
 expect_run "$ASK_COMMAND$ASK_LOCATION$NL$NL" ''
+if on_posix; then
+    # Into a pipe, a file the system cannot move without a copy through the program.
+    input 'open\n/proc/self/uid_map\n'
+    textfile <in 2>err | cat >out
+    status=${PIPESTATUS[0]}
+    expect_shown /proc/self/uid_map
+fi
 
 test_case "a large file is shown whole in bounded memory"
 head -c 50000000 /dev/urandom >large.bin
@@ -77,14 +84,31 @@ if on_posix; then
     timeout 60 "${PROGRAM[@]}" <in 2>err | cat >out
     status=${PIPESTATUS[0]}
     expect_run "$ASK_COMMAND$ASK_LOCATION\n\n" ''
+    # Appended to, past the largest block: shown once, as far as it reached.
+    head -c 1500000 /dev/zero | tr '\0' o >own.out
+    { cat own.out; printf '%b' "$ASK_COMMAND$ASK_LOCATION\n"; } >own.part
+    { cat own.part own.part; printf '\n'; } >own.expected
+    input 'open\nown.out\n'
+    (ulimit -f 10000 && textfile <in >>own.out 2>err)
+    status=$?
+    expect_err ''
+    expect_status 0
+    expect_same own.expected own.out
 fi
 
 # Devices, /proc and file permissions as POSIX systems (and Linux) have them.
 if on_posix; then
-    test_case "a read error is reported and the display still ends with its line feed"
+    test_case "a failed read or close is reported and the display still ends with its line feed"
     input 'open\n/proc/self/mem\n'
     run
     expect_run "$ASK_COMMAND$ASK_LOCATION\n\n" 'Error: Input/output error\n'
+    if needs strace; then
+        input 'open\nplain.txt\n'
+        ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -P "$(pwd -P)/plain.txt" \
+            -e inject=close:error=EIO "$TEXTFILE" <in >out 2>err
+        status=$?
+        expect_run "$ASK_COMMAND$ASK_LOCATION\ntwo lines\nand no end\n" '\nError: Input/output error\n'
+    fi
 
     test_case "output that cannot be written is reported, once"
     input 'open\nplain.txt\n'

@@ -35,7 +35,7 @@ wait_status() {
     eventually "the program to end" test -s status && status=$(cat status)
 }
 
-test_case "a create session reads as a conversation"
+test_case "a create session reads as a conversation, which the end of input ends for good"
 start
 wait_screen 'Please enter a command:'
 type_line create
@@ -49,6 +49,14 @@ screen
 head -6 screen >out
 expect_out 'Please enter a command: create\nPlease enter a name for the new file: typed.txt\n\nPlease enter the text you would like to be placed in the file:\ntyped on a terminal\nFile created sucessfully!\n'
 expect_bytes typed.txt 'typed on a terminal'
+# Ctrl+D twice in the middle of the command word: the word is what came before, and the
+# name, asked for after the end of input, is empty.
+start
+wait_screen 'Please enter a command:'
+tmux_ send-keys -l create && tmux_ send-keys C-d C-d
+wait_screen 'Error: No such file or directory'
+wait_status
+expect_status 0
 
 test_case "Ctrl+C at the text prompt leaves an existing file as it was"
 printf 'precious' >kept.txt
