@@ -87,9 +87,10 @@ const char* directoryOf(const char* name) noexcept {
     return directoryPart(path, directory);
 }
 
-// A FIFO at `name` opened for writing without waiting: -1 with errno ENXIO when nobody
-// reads it, or only this program through its standard input; -1 with errno 0 when `name`
-// is no FIFO.
+// A FIFO at `name` opened for writing without waiting, then made to wait for its reader
+// as any write does: -1 with errno ENXIO when nobody reads it, or only this program
+// through its standard input; -1 with errno 0 when `name` is no FIFO, or no longer one
+// once opened (it is then opened as any other file is).
 int openFifo(const char* name) noexcept {
     struct stat info {};
     if (stat(name, &info) != 0 || (info.st_mode & S_IFMT) != S_IFIFO) {
@@ -97,15 +98,23 @@ int openFifo(const char* name) noexcept {
         return -1;
     }
     const int file = open(name, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (file != -1 && sameFile(file, kStandardInput)) {
-        close(file);
-        errno = ENXIO;
+    if (file == -1) {
         return -1;
     }
-    if (file != -1) {
-        fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK);
+    int err = 0;
+    if (typeOf(file) == S_IFIFO) {
+        const int flags = fcntl(file, F_GETFL);
+        if (sameFile(file, kStandardInput)) {
+            err = ENXIO;
+        } else if (flags != -1 && fcntl(file, F_SETFL, flags & ~O_NONBLOCK) != -1) {
+            return file;
+        } else {
+            err = errno;
+        }
     }
-    return file;
+    close(file);
+    errno = err;
+    return -1;
 }
 
 // The signals that end a run from outside.
