@@ -331,7 +331,7 @@ if on_posix; then
     if [ "$through" = 'through the pipe' ]; then pass; else fail "the reader got '$through'"; fi
     if needs strace; then
         # One that cannot be made to wait for its reader is refused, not written unwaited.
-        ASAN_OPTIONS=detect_leaks=0 timeout 20 strace -o /dev/null -e inject=fcntl:error=EIO \
+        ASAN_OPTIONS=detect_leaks=0 timeout 20 strace -o /dev/null -e inject=fcntl,fcntl64:error=EIO \
             -P "$(pwd -P)/pipe.fifo" "$TEXTFILE" <in >out 2>err
         status=$?
         expect_run "$ASK_COMMAND$ASK_NAME" 'Error: Input/output error\n'
