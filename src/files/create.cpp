@@ -10,6 +10,12 @@ namespace textfile {
 
 namespace {
 
+// Whether the file is a regular file with at least one byte in it.
+bool holdsText(int file) noexcept {
+    long long size = 0;
+    return platform::sizeOf(file, size) == 0 && size > 0;
+}
+
 // Puts the text in place of the file's contents: it is written over them and the file is
 // then cut to its length. Before the first byte changes, the space the text needs is
 // reserved, so that a full disk or the file-size limit is found while the file still
@@ -20,7 +26,7 @@ int replaceContents(int file, long long length, const Write& write) noexcept {
     if (const int err = platform::reserveSpace(file, length)) {
         return err;
     }
-    if (const int err = platform::rewindFile(file)) {
+    if (const int err = platform::seekTo(file, 0)) {
         return err;
     }
     platform::holdSignals();
@@ -45,7 +51,7 @@ int replaceThroughTemporary(int file, int temporary) noexcept {
         return err;
     }
     return replaceContents(file, written, [&]() noexcept {
-        if (const int err = platform::rewindFile(temporary)) {
+        if (const int err = platform::seekTo(temporary, 0)) {
             return err;
         }
         return copyAllToDisk(file, temporary).error;
@@ -75,7 +81,7 @@ int storeText(int file, const char* name) noexcept {
         err = replaceContents(file, static_cast<long long>(text.size), [&]() noexcept {
             return platform::writeAll(file, text.data, text.size);
         });
-    } else if (platform::holdsData(file) && platform::openTemporary(name, temporary) == 0) {
+    } else if (holdsText(file) && platform::openTemporary(name, temporary) == 0) {
         platform::unlockFile(file);
         err = replaceThroughTemporary(file, temporary);
         platform::closeFile(temporary);

@@ -10,6 +10,7 @@
 // Each call returns 0 or the error number of the call that failed, saved at once, or a
 // Transfer that carries one. None of them reports anything.
 
+#include <cerrno>
 #include <cstddef>
 
 namespace textfile::platform {
@@ -63,20 +64,20 @@ void unlockFile(int file) noexcept;
 /// Whether the file is a regular file.
 bool isRegularFile(int file) noexcept;
 
-/// Whether the file is a regular file holding at least one byte.
-bool holdsData(int file) noexcept;
-
 /// Opens a new temporary file for reading and writing, that is gone once closed, however
 /// the program ends: on POSIX with no name anyone could open, in the directory of `beside`
 /// where its file system allows, else in $TMPDIR or /tmp; on Windows in the user's folder
 /// for temporary files, else in the directory of `beside`.
 int openTemporary(const char* beside, int& file) noexcept;
 
-/// Sets the file's position back to its start.
-int rewindFile(int file) noexcept;
-
 /// The file's position, in `position`.
 int positionOf(int file, long long& position) noexcept;
+
+/// Sets the file's position to `offset`.
+int seekTo(int file, long long offset) noexcept;
+
+/// The size of a regular file, in `size`; 0 for any other file.
+int sizeOf(int file, long long& size) noexcept;
 
 /// Cuts a regular file to `length` bytes; a device or pipe is left alone.
 int cutFile(int file, long long length) noexcept;
@@ -132,8 +133,24 @@ struct OutputMatch {
 };
 OutputMatch matchOutput(int file, int output) noexcept;
 
-/// Writes all `size` bytes, however many calls it takes.
-int writeAll(int file, const char* data, std::size_t size) noexcept;
+/// Writes up to `size` bytes in one call: the count written, or the error.
+Transfer writeSome(int file, const char* data, std::size_t size) noexcept;
+
+/// Writes all `size` bytes, however many calls it takes: the same on every system.
+inline int writeAll(int file, const char* data, std::size_t size) noexcept {
+    while (size > 0) {
+        const Transfer wrote = writeSome(file, data, size);
+        if (wrote.error != 0) {
+            return wrote.error;
+        }
+        if (wrote.count == 0) {
+            return ENOSPC; // a write that takes nothing would be tried for ever
+        }
+        data += wrote.count;
+        size -= wrote.count;
+    }
+    return 0;
+}
 
 /// What `file` writes into.
 Sink sinkOf(int file) noexcept;
@@ -143,15 +160,6 @@ Sink sinkOf(int file) noexcept;
 /// ENOSYS where the system has no such call, EINVAL where the files cannot be moved between
 /// that way: the caller then copies in blocks.
 Transfer zeroCopy(int to, int from, std::size_t size) noexcept;
-
-/// The size of a regular file, in `size`; 0 for any other file.
-int sizeOf(int file, long long& size) noexcept;
-
-/// Sets the file's position to `offset`.
-int seekTo(int file, long long offset) noexcept;
-
-/// Writes up to `size` bytes in one call: the count written, or the error.
-Transfer writeSome(int file, const char* data, std::size_t size) noexcept;
 
 /// Maps `size` bytes of the regular file `file`, from `offset` (a multiple of the page
 /// size), for reading, and reads their pages in at once, so that a write from the view finds

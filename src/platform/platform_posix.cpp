@@ -39,6 +39,20 @@ mode_t typeOf(int file) noexcept {
     return fstat(file, &info) == 0 ? info.st_mode & S_IFMT : 0;
 }
 
+// What a call that moves bytes gave (read, write, sendfile), tried again while a signal
+// interrupts it.
+template <typename Call> Transfer retried(const Call& call) noexcept {
+    for (;;) {
+        const ssize_t count = call();
+        if (count >= 0) {
+            return {static_cast<std::size_t>(count), 0};
+        }
+        if (errno != EINTR) {
+            return {0, errno};
+        }
+    }
+}
+
 // Whether an error from fsync means the file cannot be synced at all, rather than that
 // its data may be lost: a kernel setting, a file system without the call. (EROFS is no
 // such error: a file system that turned read-only after an error gives it, and the data
@@ -351,11 +365,6 @@ void unlockFile(int file) noexcept { flock(file, LOCK_UN); }
 
 bool isRegularFile(int file) noexcept { return typeOf(file) == S_IFREG; }
 
-bool holdsData(int file) noexcept {
-    struct stat info {};
-    return fstat(file, &info) == 0 && (info.st_mode & S_IFMT) == S_IFREG && info.st_size > 0;
-}
-
 int openTemporary(const char* beside, int& file) noexcept {
     const char* tmpdir = std::getenv("TMPDIR");
     int err = ENOENT;
@@ -370,8 +379,6 @@ int openTemporary(const char* beside, int& file) noexcept {
     file = -1;
     return err;
 }
-
-int rewindFile(int file) noexcept { return lseek(file, 0, SEEK_SET) == 0 ? 0 : errno; }
 
 int positionOf(int file, long long& position) noexcept {
     const off_t offset = lseek(file, 0, SEEK_CUR);
@@ -495,15 +502,7 @@ int checkStillNamed(int file, const char* name) noexcept {
 }
 
 Transfer readBlock(int file, char* buffer, std::size_t size) noexcept {
-    for (;;) {
-        const ssize_t count = read(file, buffer, size);
-        if (count >= 0) {
-            return {static_cast<std::size_t>(count), 0};
-        }
-        if (errno != EINTR) {
-            return {0, errno};
-        }
-    }
+    return retried([&] { return read(file, buffer, size); });
 }
 
 OutputMatch matchOutput(int file, int output) noexcept {
@@ -521,21 +520,6 @@ OutputMatch matchOutput(int file, int output) noexcept {
     }
 }
 
-int writeAll(int file, const char* data, std::size_t size) noexcept {
-    while (size > 0) {
-        const ssize_t count = write(file, data, size);
-        if (count > 0) {
-            data += count;
-            size -= static_cast<std::size_t>(count);
-        } else if (count == 0) {
-            return ENOSPC; // a write that takes nothing would be tried for ever
-        } else if (errno != EINTR) {
-            return errno;
-        }
-    }
-    return 0;
-}
-
 Sink sinkOf(int file) noexcept {
     switch (typeOf(file)) {
     case S_IFIFO:
@@ -549,15 +533,7 @@ Sink sinkOf(int file) noexcept {
 
 Transfer zeroCopy(int to, int from, std::size_t size) noexcept {
 #if TEXTFILE_HAS_SENDFILE
-    for (;;) {
-        const ssize_t count = sendfile(to, from, nullptr, size);
-        if (count >= 0) {
-            return {static_cast<std::size_t>(count), 0};
-        }
-        if (errno != EINTR) {
-            return {0, errno};
-        }
-    }
+    return retried([&] { return sendfile(to, from, nullptr, size); });
 #else
     (void)to;
     (void)from;
@@ -580,15 +556,7 @@ int seekTo(int file, long long offset) noexcept {
 }
 
 Transfer writeSome(int file, const char* data, std::size_t size) noexcept {
-    for (;;) {
-        const ssize_t count = write(file, data, size);
-        if (count >= 0) {
-            return {static_cast<std::size_t>(count), 0};
-        }
-        if (errno != EINTR) {
-            return {0, errno};
-        }
-    }
+    return retried([&] { return write(file, data, size); });
 }
 
 #if TEXTFILE_HAS_MAP_POPULATE

@@ -192,8 +192,6 @@ void unlockFile(int file) noexcept {
 
 bool isRegularFile(int file) noexcept { return regularSize(file) >= 0; }
 
-bool holdsData(int file) noexcept { return regularSize(file) > 0; }
-
 // The user's folder may be missing or unwritable; the folder of `beside` is tried then.
 // (`near` is a macro of <windows.h>.) The error returned is the last one.
 int openTemporary(const char* beside, int& file) noexcept {
@@ -211,8 +209,6 @@ int openTemporary(const char* beside, int& file) noexcept {
     }
     return err;
 }
-
-int rewindFile(int file) noexcept { return _lseeki64(file, 0, SEEK_SET) == 0 ? 0 : errno; }
 
 // In text mode the position is where the file is read, whatever fewer bytes arrive.
 int positionOf(int file, long long& position) noexcept {
@@ -308,21 +304,6 @@ bool sameFile(HANDLE one, HANDLE two) noexcept {
 OutputMatch matchOutput(int file, int output) noexcept {
     const long long size = sameFile(handleOf(file), handleOf(output)) ? regularSize(file) : -1;
     return {size >= 0, size >= 0 ? size : 0};
-}
-
-int writeAll(int file, const char* data, std::size_t size) noexcept {
-    while (size > 0) {
-        const int count = _write(file, data, callSize(size));
-        if (count < 0) {
-            return errno;
-        }
-        if (count == 0) {
-            return ENOSPC;
-        }
-        data += count;
-        size -= static_cast<std::size_t>(count);
-    }
-    return 0;
 }
 
 Sink sinkOf(int file) noexcept { return isRegularFile(file) ? Sink::regularFile : Sink::other; }
