@@ -1,7 +1,8 @@
 #pragma once
 
 // Copying one open file into another, shared by the commands: within the system where it
-// can, else through one fixed block buffer.
+// can, else through one fixed block buffer. Each copy reads `from` from its position up to the
+// position `end`, or to its end where `end` is negative.
 
 #include <cstddef>
 
@@ -22,23 +23,14 @@ struct Copied {
     bool writing;
 };
 
-/// Copies `from`, from its position, into `to` in blocks of `blockSize` (at most
-/// kLargestBlock): until the end of `from`, or until its position `end` if that is not
-/// negative.
+/// Copies `from` into `to` in blocks of `blockSize` (at most kLargestBlock).
 Copied copyInBlocks(int to, int from, std::size_t blockSize, long long end) noexcept;
 
-/// Copies `from`, from its position to its end, into `to`, moving it within the system
-/// without a copy through the program where the system can, else as copyInBlocks does.
-Copied copyAll(int to, int from, std::size_t blockSize) noexcept;
-
-/// Copies the regular file `from`, from its start (where its position must be), to its end,
-/// into the regular file `to`: from views of it mapped into memory, copied once within the
-/// system, where the system can; else, and for whatever the views do not reach, as
-/// copyInBlocks does, in the largest blocks.
-Copied copyIntoFile(int to, int from) noexcept;
-
-/// As copyAll, into a regular file `to`, from its start, that is synced next: what is
-/// copied is sent on to the storage device as it goes, so that the sync waits less.
-Copied copyAllToDisk(int to, int from) noexcept;
+/// Copies `from`, from its position `begin`, into the regular file `to` at the same place:
+/// moving it within the system without a copy through the program where the system can, else
+/// as copyInBlocks does. `to` is synced next, so what is copied is sent on to the storage
+/// device as it goes, and the sync waits less. Returns 0 or the error number. (A file another program may change meanwhile is
+/// never moved that way: the system moves references to its pages, which show a cut as zeros.)
+int copyAllToDisk(int to, int from, long long begin, long long end) noexcept;
 
 } // namespace textfile

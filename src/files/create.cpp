@@ -4,35 +4,72 @@
 #include "files/copy.hpp"
 #include "platform/platform.hpp"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace textfile {
 
 namespace {
 
-// Whether the file is a regular file with at least one byte in it.
-bool holdsText(int file) noexcept {
-    long long size = 0;
-    return platform::sizeOf(file, size) == 0 && size > 0;
+// Writes bytes `begin` to `end` of `text` at the same place in the file.
+int writeAt(int file, const char* text, long long begin, long long end) noexcept {
+    if (const int err = platform::seekTo(file, begin)) {
+        return err;
+    }
+    return platform::writeAll(file, text + begin, static_cast<std::size_t>(end - begin));
 }
 
-// Puts the text in place of the file's contents: it is written over them and the file is
-// then cut to its length. Before the first byte changes, the space the text needs is
-// reserved, so that a full disk or the file-size limit is found while the file still
-// holds its old text; and from then until the file holds the whole text at its length,
-// the signals that would end the run wait. `write` writes the text from the file's start.
+// After a failure to put a text in place, whose first `kept` bytes were to be written over
+// the old text: the file is cut back to `old` bytes where its old text is still whole, which
+// drops whatever was written past it, or else to its own size; the space reserved for it is
+// given back.
+void giveBack(int file, long long old, long long kept, bool changed) noexcept {
+    long long size = old;
+    if (!changed || platform::sizeOf(file, size) == 0) {
+        (void)platform::cutFile(file, size);
+    }
+    platform::releaseSpace(file, kept);
+}
+
+// Puts the text in place of the file's contents: `length` bytes, which `write(begin, end)`
+// writes at their place in the file. The order makes each way to fail show itself before a
+// byte of the old text changes. The part of the text past the old text's end is written first,
+// so that a full disk, a quota or the file-size limit is found there; then the holes under the
+// rest get their space (see reserveSpace); a text shorter than the old one has the file cut to
+// its length, so that a cut that fails changes nothing; and only then is the old text written
+// over. From the first change until the file holds the whole text at its length, the signals
+// that would end the run wait. On a failure before the old text changed, the file keeps it
+// whole, and its size and space as they were.
 template <typename Write>
 int replaceContents(int file, long long length, const Write& write) noexcept {
-    if (const int err = platform::reserveSpace(file, length)) {
+    long long old = 0;
+    if (const int err = platform::sizeOf(file, old)) {
         return err;
     }
-    if (const int err = platform::seekTo(file, 0)) {
-        return err;
-    }
+    const long long kept = std::min(old, length);
     platform::holdSignals();
-    int err = write();
+    int err = length > old ? write(old, length) : 0;
     if (err == 0) {
+        err = platform::reserveSpace(file, kept);
+    }
+    bool changed = false; // whether a byte of the old text may have changed
+    if (err == 0 && length < old) {
         err = platform::cutFile(file, length);
+        changed = err == 0;
+    }
+    if (err == 0) {
+        err = write(0, kept);
+        // A write that failed before its first byte changed nothing.
+        long long position = 0;
+        changed = changed || err == 0 || platform::positionOf(file, position) != 0 || position > 0;
+    }
+    // Whatever another program, which ignores the lock, wrote past the text goes.
+    long long size = length;
+    if (err == 0 && (err = platform::sizeOf(file, size)) == 0 && size != length) {
+        err = platform::cutFile(file, length);
+    }
+    if (err != 0) {
+        giveBack(file, old, kept, changed);
     }
     platform::releaseSignals();
     return err;
@@ -50,11 +87,8 @@ int replaceThroughTemporary(int file, int temporary) noexcept {
     if (const int err = platform::lockFile(file)) {
         return err;
     }
-    return replaceContents(file, written, [&]() noexcept {
-        if (const int err = platform::seekTo(temporary, 0)) {
-            return err;
-        }
-        return copyAllToDisk(file, temporary).error;
+    return replaceContents(file, written, [&](long long begin, long long end) noexcept {
+        return copyAllToDisk(file, temporary, begin, end);
     });
 }
 
@@ -75,24 +109,28 @@ int storeText(int file, const char* name) noexcept {
     if (const int err = platform::lockFile(file)) {
         return err;
     }
+    long long size = 0; // -1 for a file that is no regular file
+    if (const int err = platform::sizeOf(file, size)) {
+        return err;
+    }
     int temporary = -1;
     int err = 0;
-    if (text.whole && platform::isRegularFile(file)) {
-        err = replaceContents(file, static_cast<long long>(text.size), [&]() noexcept {
-            return platform::writeAll(file, text.data, text.size);
-        });
-    } else if (holdsText(file) && platform::openTemporary(name, temporary) == 0) {
+    if (text.whole && size >= 0) {
+        err = replaceContents(file, static_cast<long long>(text.size),
+                              [&](long long begin, long long end) noexcept {
+                                  return writeAt(file, text.data, begin, end);
+                              });
+    } else if (size > 0 && platform::openTemporary(name, temporary) == 0) {
         platform::unlockFile(file);
         err = replaceThroughTemporary(file, temporary);
         platform::closeFile(temporary);
     } else if (text.whole) {
         err = platform::writeAll(file, text.data, text.size);
     } else {
-        // A regular file has what is written sent on to the disk as it goes.
-        const long long writeBackEvery = platform::isRegularFile(file) ? kWriteBackChunk : 0;
+        // A regular file is emptied, and has what is written sent on to the disk as it goes.
         long long written = 0;
-        err = platform::cutFile(file, 0);
-        err = err != 0 ? err : copyLine(file, written, writeBackEvery);
+        err = size >= 0 ? platform::cutFile(file, 0) : 0;
+        err = err != 0 ? err : copyLine(file, written, size >= 0 ? kWriteBackChunk : 0);
     }
     return err != 0 ? err : platform::syncFile(file);
 }

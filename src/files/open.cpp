@@ -12,31 +12,29 @@ namespace {
 
 using platform::kStandardOutput;
 
-// How the file is copied out depends on where standard output leads (see the README's
-// measurements): into a pipe the system moves it without a copy through the program;
-// into a file it is written from views of it mapped into memory, copied once within the
-// system, or in large blocks; elsewhere (a terminal, a device) blocks of 128 KiB.
+// A file is shown through the program's own buffer, read and written as `cat` does: into a
+// file in the largest blocks, elsewhere (a pipe, a terminal, a device) in blocks of 128 KiB.
+// (Moving it within the system, without the copy, moves references to the file's pages,
+// which show zeros where another program cuts the file before the reader has read them.)
 constexpr std::size_t kOtherBlock = std::size_t{128} * 1024;
 
 Copied copyOut(int file) noexcept {
-    // The file standard output writes to is shown as far as it reached when it was
-    // opened: what the program writes to it now is not shown again, so the run ends.
-    const platform::OutputMatch output = platform::matchOutput(file, kStandardOutput);
-    if (output.same) {
-        // An empty file, or the program's own pipe, has nothing to show.
-        return output.showable == 0
-                   ? Copied{0, false}
-                   : copyInBlocks(kStandardOutput, file, kLargestBlock, output.showable);
+    const platform::Sink sink = platform::sinkOf(kStandardOutput);
+    // The program's own pipe holds nothing to show: reading it would wait on its own writing.
+    if (sink == platform::Sink::pipe && platform::sameFile(file, kStandardOutput)) {
+        return {0, false};
     }
-    switch (platform::sinkOf(kStandardOutput)) {
-    case platform::Sink::pipe:
-        return copyAll(kStandardOutput, file, kOtherBlock);
-    case platform::Sink::regularFile:
-        return copyIntoFile(kStandardOutput, file);
-    case platform::Sink::other:
-        break;
+    // A regular file is shown as far as it reached when showing began, so whatever is written
+    // into it meanwhile is not: above all the program's own output, however the names reach the
+    // file, which would otherwise be read back for ever. A file that tells no size (as in /proc)
+    // is read to its end.
+    long long size = 0;
+    if (const int err = platform::sizeOf(file, size)) {
+        return {err, false};
     }
-    return copyInBlocks(kStandardOutput, file, kOtherBlock, -1);
+    return copyInBlocks(kStandardOutput, file,
+                        sink == platform::Sink::regularFile ? kLargestBlock : kOtherBlock,
+                        size > 0 ? size : -1);
 }
 
 // Copies the file to standard output. Returns 0, or the error number of the read or

@@ -39,8 +39,9 @@ void setUpStandardStreams() noexcept;
 /// Opens `name` for the create command, creating it if missing, without emptying it: an
 /// existing file keeps its contents until they are written over. Fails where the C runtime's mode
 /// "w+" fails (a missing directory, a directory, no permission to read and write), and for a FIFO
-/// that nobody reads (ENXIO), which would never take the text; a FIFO with a reader is opened for
-/// writing only. `created` tells whether this call made the file.
+/// that nobody but this run could read (ENXIO): nobody else, or only this run itself, through a
+/// descriptor it was started with, would never take the text. A FIFO with another reader is opened
+/// for writing only. `created` tells whether this call made the file.
 int openForCreate(const char* name, int& file, bool& created) noexcept;
 
 /// Opens an existing file for reading only; a directory is refused with EISDIR where the
@@ -61,13 +62,10 @@ int lockFile(int file) noexcept;
 /// Releases the lock lockFile took.
 void unlockFile(int file) noexcept;
 
-/// Whether the file is a regular file.
-bool isRegularFile(int file) noexcept;
-
 /// Opens a new temporary file for reading and writing, that is gone once closed, however
-/// the program ends: on POSIX with no name anyone could open, in the directory of `beside`
-/// where its file system allows, else in $TMPDIR or /tmp; on Windows in the user's folder
-/// for temporary files, else in the directory of `beside`.
+/// the program ends: on POSIX in $TMPDIR or /tmp, else in the directory of `beside`, with no
+/// name anyone could open; on Windows in the user's folder for temporary files, else in the
+/// directory of `beside`.
 int openTemporary(const char* beside, int& file) noexcept;
 
 /// The file's position, in `position`.
@@ -76,17 +74,23 @@ int positionOf(int file, long long& position) noexcept;
 /// Sets the file's position to `offset`.
 int seekTo(int file, long long offset) noexcept;
 
-/// The size of a regular file, in `size`; 0 for any other file.
+/// The size of a regular file, in `size`; -1 for any other file.
 int sizeOf(int file, long long& size) noexcept;
 
-/// Cuts a regular file to `length` bytes; a device or pipe is left alone.
+/// Cuts a regular file to `length` bytes.
 int cutFile(int file, long long length) noexcept;
 
-/// Makes sure a regular file can hold `length` bytes before anything in it changes: the
-/// space is reserved on its file system, its size unchanged, and the length checked
-/// against the file-size limit (ENOSPC, EDQUOT, EFBIG). A file system that offers no
-/// reservation, or a file that is no regular file, gives 0: writing then finds out.
+/// Makes sure that writing over the first `length` bytes of a regular file needs no space
+/// beyond what its file system has given it, before any of them changes: its holes get blocks
+/// of the zeros they read as, reserved where the file system can, else written. ENOSPC or
+/// EDQUOT where they do not fit, and then nothing reserved is kept. (Writing over old data on a
+/// copy-on-write file system still needs new space.)
 int reserveSpace(int file, long long length) noexcept;
+
+/// Gives back the blocks reserveSpace reserved in the first `length` bytes of a regular file that
+/// no write has filled since. Nothing where the system cannot: blocks of zeros written in its
+/// holes then stay.
+void releaseSpace(int file, long long length) noexcept;
 
 /// From holdSignals until releaseSignals, the signals that end a run from outside
 /// (SIGINT, SIGTERM, SIGHUP, SIGQUIT; on Windows Ctrl+C, Ctrl+Break and the console's
@@ -97,7 +101,7 @@ int reserveSpace(int file, long long length) noexcept;
 void holdSignals() noexcept;
 void releaseSignals() noexcept;
 
-/// Makes a regular file's data durable on its storage device; others need nothing, and
+/// Makes a regular file's data durable on its storage device; others need nothing (0), and
 /// neither does a file that cannot be synced at all (a kernel setting, for example).
 int syncFile(int file) noexcept;
 
@@ -123,15 +127,9 @@ int checkStillNamed(int file, const char* name) noexcept;
 /// end of the file) is there; a pipe or terminal then gives what it has, as it arrives.
 Transfer readBlock(int file, char* buffer, std::size_t size) noexcept;
 
-/// Whether `file` is the very file `output` writes into (the same device and inode, or
-/// volume and file index), and if so how much of it there is to show without showing the
-/// program's own writing again.
-struct OutputMatch {
-    bool same;
-    /// If same: a regular file's size; 0 for a pipe, whose contents are the program's own.
-    long long showable;
-};
-OutputMatch matchOutput(int file, int output) noexcept;
+/// Whether two descriptors lead to the same file (the same device and inode, or volume and file
+/// index).
+bool sameFile(int one, int two) noexcept;
 
 /// Writes up to `size` bytes in one call: the count written, or the error.
 Transfer writeSome(int file, const char* data, std::size_t size) noexcept;
@@ -155,23 +153,11 @@ inline int writeAll(int file, const char* data, std::size_t size) noexcept {
 /// What `file` writes into.
 Sink sinkOf(int file) noexcept;
 
-/// Zero-copy: moves up to `size` bytes from the file `from` (at its position, which
-/// advances) into `to` within the system, without copying them through the program.
+
+/// Zero-copy: moves up to `size` bytes from the file `from` (at its position, which advances)
+/// into `to` within the system, without copying them through the program.
 /// ENOSYS where the system has no such call, EINVAL where the files cannot be moved between
 /// that way: the caller then copies in blocks.
 Transfer zeroCopy(int to, int from, std::size_t size) noexcept;
-
-/// Maps `size` bytes of the regular file `file`, from `offset` (a multiple of the page
-/// size), for reading, and reads their pages in at once, so that a write from the view finds
-/// them in place: the data is then copied once, within the system, and the program itself
-/// touches none of it. `view` is an earlier view of the same size, which the new one
-/// replaces, or null. Fails with ENOSYS where the system cannot read a view in at once, or
-/// with the error of the call that failed; `view` is then null, the earlier view gone. A
-/// write from a view fails with EFAULT where the view cannot be read: the file has shrunk
-/// below it, or reading the file failed.
-int mapView(int file, long long offset, std::size_t size, const char*& view) noexcept;
-
-/// Unmaps a view that mapView made (null: nothing).
-void unmapView(const char* view, std::size_t size) noexcept;
 
 } // namespace textfile::platform

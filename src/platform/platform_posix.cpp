@@ -5,6 +5,7 @@
 // build with TEXTFILE_PORTABLE takes those ways everywhere, so that they are tested.
 #include "platform/platform.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -16,10 +17,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 #if TEXTFILE_HAS_SENDFILE
 #include <sys/sendfile.h>
@@ -39,8 +37,8 @@ mode_t typeOf(int file) noexcept {
     return fstat(file, &info) == 0 ? info.st_mode & S_IFMT : 0;
 }
 
-// What a call that moves bytes gave (read, write, sendfile), tried again while a signal
-// interrupts it.
+// What a call that moves bytes gave (read, write, sendfile, splice), tried again while a
+// signal interrupts it.
 template <typename Call> Transfer retried(const Call& call) noexcept {
     for (;;) {
         const ssize_t count = call();
@@ -51,6 +49,17 @@ template <typename Call> Transfer retried(const Call& call) noexcept {
             return {0, errno};
         }
     }
+}
+
+// 0, or the error number of a call that failed (-1) other than by a signal that interrupted
+// it: that one is tried again.
+template <typename Call> int untilDone(const Call& call) noexcept {
+    while (call() == -1) {
+        if (errno != EINTR) {
+            return errno;
+        }
+    }
+    return 0;
 }
 
 // Whether an error from fsync means the file cannot be synced at all, rather than that
@@ -68,67 +77,103 @@ int retryingOpen(const char* name, int flags, mode_t mode = 0666) noexcept {
     }
 }
 
-// Whether two descriptors lead to the same file.
-bool sameFile(int one, int two) noexcept {
-    struct stat first {};
-    struct stat second {};
-    return fstat(one, &first) == 0 && fstat(two, &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+#if TEXTFILE_HAS_GETDENTS64
+// The descriptor an entry of /proc/self/fd is named for; -1 for "." and "..".
+int descriptorNamed(const char* name) noexcept {
+    char* end = nullptr;
+    const long number = std::strtol(name, &end, 10);
+    return end != name && *end == '\0' && number >= 0 && number <= INT_MAX
+               ? static_cast<int>(number)
+               : -1;
 }
+#endif
 
-// The directory part of `path` ("." for a bare name), in `directory`; nullptr if it does
-// not fit.
-const char* directoryPart(const char* path, std::array<char, PATH_MAX>& directory) noexcept {
-    const char* slash = std::strrchr(path, '/');
-    if (slash == nullptr) {
-        return ".";
-    }
-    const std::size_t length = slash == path ? 1 : static_cast<std::size_t>(slash - path);
-    if (length >= directory.size()) {
-        return nullptr;
-    }
-    std::memcpy(directory.data(), path, length);
-    directory[length] = '\0';
-    return directory.data();
-}
-
-// The directory that holds the entry `name` leads to, through any symbolic links, in
-// storage of its own; as `name` reads where it cannot be resolved.
-const char* directoryOf(const char* name) noexcept {
-    static std::array<char, PATH_MAX> resolved;
-    static std::array<char, PATH_MAX> directory;
-    const char* path = realpath(name, resolved.data()) != nullptr ? resolved.data() : name;
-    return directoryPart(path, directory);
-}
-
-// A FIFO at `name` opened for writing without waiting, then made to wait for its reader
-// as any write does: -1 with errno ENXIO when nobody reads it, or only this program
-// through its standard input; -1 with errno 0 when `name` is no FIFO, or no longer one
-// once opened (it is then opened as any other file is).
-int openFifo(const char* name) noexcept {
-    struct stat info {};
-    if (stat(name, &info) != 0 || (info.st_mode & S_IFMT) != S_IFIFO) {
-        errno = 0;
-        return -1;
-    }
-    const int file = open(name, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (file == -1) {
-        return -1;
-    }
-    int err = 0;
-    if (typeOf(file) == S_IFIFO) {
-        const int flags = fcntl(file, F_GETFL);
-        if (sameFile(file, kStandardInput)) {
-            err = ENXIO;
-        } else if (flags != -1 && fcntl(file, F_SETFL, flags & ~O_NONBLOCK) != -1) {
-            return file;
-        } else {
-            err = errno;
+// Whether `found` holds for a descriptor this program has open, other than `except`: each
+// one listed in /proc/self/fd, whatever its number, where the listing can be read whole; else
+// each number below the limit on descriptors (the most a program may have open), which misses
+// one opened before the limit was lowered.
+template <typename Found> bool anyDescriptor(int except, const Found& found) noexcept {
+#if TEXTFILE_HAS_GETDENTS64
+    const int listing = retryingOpen("/proc/self/fd", O_RDONLY | O_DIRECTORY);
+    if (listing != -1) {
+        alignas(8) std::array<char, 8192> entries;
+        bool any = false;
+        ssize_t size = -1;
+        while (!any && (size = getdents64(listing, entries.data(), entries.size())) > 0) {
+            for (ssize_t at = 0; !any && at < size;) {
+                const auto* entry = reinterpret_cast<const dirent64*>(entries.data() + at);
+                at += entry->d_reclen;
+                const int other = descriptorNamed(entry->d_name);
+                any = other != -1 && other != except && other != listing && found(other);
+            }
+        }
+        close(listing);
+        if (any || size == 0) {
+            return any;
         }
     }
-    close(file);
-    errno = err;
-    return -1;
+#endif
+    long count = sysconf(_SC_OPEN_MAX);
+    count = count < 0 || count > INT_MAX ? INT_MAX : count;
+    for (int other = 0; other < count; ++other) {
+        if (other != except && fcntl(other, F_GETFD) != -1 && found(other)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether the descriptor leads to the file `info` tells of.
+bool leadsTo(int file, const struct stat& info) noexcept {
+    struct stat other {};
+    return fstat(file, &other) == 0 && other.st_dev == info.st_dev && other.st_ino == info.st_ino;
+}
+
+// Whether this run reads the FIFO `info` tells of through one of its standard streams, which
+// are its own. Any other descriptor it was started with that could read it is closed, as the
+// program never reads one: so only a reader other than this run keeps the FIFO open for reading.
+bool readsItself(const struct stat& info) noexcept {
+    return anyDescriptor(-1, [&](int other) noexcept {
+        const int flags = fcntl(other, F_GETFL);
+        if (flags == -1 || (flags & O_ACCMODE) == O_WRONLY || !leadsTo(other, info)) {
+            return false;
+        }
+        if (other <= kStandardError) {
+            return true;
+        }
+        close(other);
+        return false;
+    });
+}
+
+// Opens `name` for writing if it is a FIFO, without waiting for a reader, and then makes
+// writing wait for the reader as any write does: ENXIO where nobody but this run reads it,
+// as nobody would ever take the text. `file` stays -1 where `name` is no FIFO, or no longer one
+// once opened: it is then opened as any other file is.
+int openFifo(const char* name, int& file) noexcept {
+    file = -1;
+    struct stat info {};
+    if (stat(name, &info) != 0 || (info.st_mode & S_IFMT) != S_IFIFO) {
+        return 0;
+    }
+    if (readsItself(info)) {
+        return ENXIO;
+    }
+    const int fifo = retryingOpen(name, O_WRONLY | O_NONBLOCK);
+    if (fifo == -1) {
+        return errno;
+    }
+    int err = 0;
+    if (typeOf(fifo) == S_IFIFO) {
+        const int flags = fcntl(fifo, F_GETFL);
+        if (flags != -1 && fcntl(fifo, F_SETFL, flags & ~O_NONBLOCK) != -1) {
+            file = fifo;
+            return 0;
+        }
+        err = errno;
+    }
+    close(fifo);
+    return err;
 }
 
 // The signals that end a run from outside.
@@ -141,94 +186,98 @@ sigset_t endingSignals() noexcept {
     return set;
 }
 
-// Whether a descriptor on `file` other than itself, below the limit on descriptors (the
-// most a program may have open), holds the lock on it: tried one by one. A flock lock
-// belongs to one open file, so while it is held, only a descriptor of the holder's open
-// file can take it (LOCK_NB; taking an exclusive lock held already changes nothing). The
-// way for a system without /proc, with costs flock gives it: it cannot see a descriptor
-// above the limit (one opened before the limit was lowered); a shared lock held through a
-// descriptor tried becomes an exclusive one, or is lost where others hold it shared too;
-// and a descriptor that held no lock takes it if the holder lets go just then (the run
-// then stores under it, and the descriptor's open file keeps it until it is closed).
-bool heldThroughTried(int file) noexcept {
-    long count = sysconf(_SC_OPEN_MAX);
-    count = count < 0 || count > INT_MAX ? INT_MAX : count;
-    for (int other = 0; other < count; ++other) {
-        if (other != file && fcntl(other, F_GETFD) != -1 && sameFile(other, file) &&
-            flock(other, LOCK_EX | LOCK_NB) == 0) {
-            return true;
-        }
-    }
-    return false;
+// Whether this run holds the lock on `file` already, through a descriptor it was started
+// with that leads to the same file. A flock lock belongs to one open file, so while it is
+// held, taking it without waiting succeeds only through the holder's own (and taking an
+// exclusive lock held already changes nothing). flock cannot ask without taking, which has
+// costs: a shared lock held through such a descriptor becomes an exclusive one, or is lost
+// where other programs hold it shared too; and if the holder lets go at that very moment, a
+// descriptor that held no lock takes it, and its open file keeps it after the run until it is
+// closed.
+bool heldThroughInherited(int file) noexcept {
+    return anyDescriptor(file, [&](int other) noexcept {
+        return sameFile(other, file) && flock(other, LOCK_EX | LOCK_NB) == 0;
+    });
 }
 
-#if TEXTFILE_HAS_GETDENTS64
-// The descriptor an entry of /proc/self/fdinfo is named for; -1 for "." and "..".
-int descriptorNamed(const char* name) noexcept {
-    char* end = nullptr;
-    const long number = std::strtol(name, &end, 10);
-    return end != name && *end == '\0' && number >= 0 && number <= INT_MAX
-               ? static_cast<int>(number)
-               : -1;
-}
+// Room for a path being worked out: the longest the system takes, and its zero byte.
+using PathBuffer = std::array<char, PATH_MAX>;
 
-// Whether the descriptor's open file holds a flock lock: its /proc entry lists it.
-bool holdsFlock(int fdinfo, const char* entry) noexcept {
-    const int info = openat(fdinfo, entry, O_RDONLY | O_CLOEXEC);
-    if (info == -1) {
+// Puts `text` in `path` from `at` on; false where it does not fit.
+bool putPath(PathBuffer& path, std::size_t at, const char* text) noexcept {
+    const std::size_t length = std::strlen(text);
+    if (at + length >= path.size()) {
         return false;
     }
-    std::array<char, 4096> text{};
-    const ssize_t size = read(info, text.data(), text.size() - 1);
-    close(info);
-    for (const char* line = text.data(); size > 0 && line != nullptr;) {
-        if (std::strncmp(line, "lock:", 5) == 0 && std::strstr(line, "FLOCK") != nullptr) {
-            return true;
-        }
-        line = std::strchr(line, '\n');
-        line = line != nullptr ? line + 1 : nullptr;
-    }
-    return false;
+    std::memcpy(path.data() + at, text, length + 1);
+    return true;
 }
 
-// Whether a descriptor listed in /proc holds the lock on `file`, whatever its number, and
-// without touching any lock: `own`. Fails where /proc cannot be read.
-int heldThroughListed(int file, bool& own) noexcept {
-    own = false;
-    const int fdinfo = retryingOpen("/proc/self/fdinfo", O_RDONLY | O_DIRECTORY);
-    if (fdinfo == -1) {
-        return errno;
+// How much of `path` names the directory that holds its last part, with the slash after it
+// ("a/b/" of "a/b/c", "/" of "/c"): 0 for a bare name.
+std::size_t directoryLength(const char* path) noexcept {
+    const char* slash = std::strrchr(path, '/');
+    return slash == nullptr ? 0 : static_cast<std::size_t>(slash - path) + 1;
+}
+
+// The most symbolic links followed in a row, as Linux follows them.
+constexpr int kMostLinks = 40;
+
+// The directory that holds the entry `name` leads to, through the symbolic links its last
+// part leads through (its other parts are followed as the directory is opened), without
+// allocating anything: in `directory`, which lasts as long as the run. ENAMETOOLONG where a
+// path would not fit, ELOOP where the links go round.
+int directoryOf(const char* name, const char*& directory) noexcept {
+    static PathBuffer path;
+    static PathBuffer link;
+    if (!putPath(path, 0, name)) {
+        return ENAMETOOLONG;
     }
-    alignas(8) std::array<char, 8192> entries;
-    for (ssize_t size; !own && (size = getdents64(fdinfo, entries.data(), entries.size())) > 0;) {
-        for (ssize_t at = 0; !own && at < size;) {
-            const auto* entry = reinterpret_cast<const dirent64*>(entries.data() + at);
-            at += entry->d_reclen;
-            const int other = descriptorNamed(entry->d_name);
-            own = other != -1 && other != file && other != fdinfo && sameFile(other, file) &&
-                  holdsFlock(fdinfo, entry->d_name);
+    for (int links = 0;; ++links) {
+        const ssize_t size = readlink(path.data(), link.data(), link.size() - 1);
+        if (size < 0) {
+            break; // no link: `path` names the entry itself
+        }
+        if (links == kMostLinks) {
+            return ELOOP;
+        }
+        link[static_cast<std::size_t>(size)] = '\0';
+        // A relative link leads on from the directory that holds it.
+        const std::size_t kept = link[0] == '/' ? 0 : directoryLength(path.data());
+        if (!putPath(path, kept, link.data())) {
+            return ENAMETOOLONG;
         }
     }
-    close(fdinfo);
+    const std::size_t length = directoryLength(path.data());
+    if (length == 0) {
+        directory = ".";
+    } else {
+        path[length == 1 ? 1 : length - 1] = '\0'; // "/" stays; "a/b/" becomes "a/b"
+        directory = path.data();
+    }
     return 0;
 }
-#endif
 
-// Whether a descriptor this program was started with holds the lock on `file` (as under
-// `flock FILE textfile`): listed from /proc where it can be read, else tried.
-bool heldThroughInherited(int file) noexcept {
-#if TEXTFILE_HAS_GETDENTS64
-    bool own = false;
-    if (heldThroughListed(file, own) == 0) {
-        return own;
+// A file in `directory` for reading and writing that no name leads to, made without a name
+// where the system and its file system can: EOPNOTSUPP where they cannot.
+int openNameless(const char* directory, int& file) noexcept {
+#if TEXTFILE_HAS_O_TMPFILE
+    file = retryingOpen(directory, O_TMPFILE | O_RDWR, 0600);
+    if (file != -1) {
+        return 0;
     }
+    return errno == EISDIR || errno == EINVAL ? EOPNOTSUPP : errno;
+#else
+    (void)directory;
+    (void)file;
+    return EOPNOTSUPP;
 #endif
-    return heldThroughTried(file);
 }
 
 // A file in `directory` for reading and writing that no name leads to, made the POSIX way:
 // with a name, unlinked at once. The ending signals wait in between, so that no run
-// leaves the name behind (only SIGKILL can end it there).
+// leaves the name behind (only SIGKILL can end it there). One whose name cannot be unlinked
+// (a directory that refuses removals) is closed and not used.
 int openUnlinked(const char* directory, int& file) noexcept {
     std::array<char, PATH_MAX> path{};
     const int length = std::snprintf(path.data(), path.size(), "%s/.textfile-XXXXXX", directory);
@@ -252,42 +301,47 @@ int openUnlinked(const char* directory, int& file) noexcept {
     return err;
 }
 
-// A file in `directory` that no name leads to: made nameless where the system and the
-// file system can, else made and unlinked.
-int openNameless(const char* directory, int& file) noexcept {
-#if TEXTFILE_HAS_O_TMPFILE
-    file = retryingOpen(directory, O_TMPFILE | O_RDWR, 0600);
-    if (file != -1) {
-        return 0;
-    }
-    // Any other error would stop the other way too.
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+// Gives each hole within the first `length` bytes of the regular file a block of the zeros
+// it reads as, so that writing over its old text needs no new space: each block found to
+// hold only zeros, a hole or not, is written with zeros, which leaves the text as it was. The
+// way for a file system that offers no reservation.
+int fillHoles(int file, long long length) noexcept {
+    struct stat info {};
+    if (fstat(file, &info) != 0) {
         return errno;
     }
-#endif
-    return openUnlinked(directory, file);
-}
-
-// Whether the file system holding `file` has room for it to hold `length` bytes now: the
-// way without a reservation. It is a check, not a reservation (another program may still
-// fill the disk before the text is in), and knows nothing of quotas. A file system that
-// tells no sizes passes.
-int checkFreeSpace(int file, long long length) noexcept {
-    struct statvfs system {};
-    struct stat info {};
-    if (fstatvfs(file, &system) != 0 || fstat(file, &info) != 0 || system.f_frsize == 0 ||
-        system.f_blocks == 0) {
-        return 0;
+    static const std::array<char, 65536> zeros{};
+    std::array<char, 65536> data;
+    const auto unit = static_cast<long long>(
+        std::clamp<blksize_t>(info.st_blksize, 512, static_cast<blksize_t>(zeros.size())));
+    const long long end = std::min<long long>(length, info.st_size);
+    for (long long at = 0; at < end;) {
+        const auto size = static_cast<std::size_t>(std::min(unit, end - at));
+        const Transfer read =
+            retried([&] { return pread(file, data.data(), size, static_cast<off_t>(at)); });
+        if (read.error != 0 || read.count == 0) {
+            return read.error;
+        }
+        if (std::memcmp(data.data(), zeros.data(), read.count) == 0) {
+            const Transfer wrote = retried(
+                [&] { return pwrite(file, zeros.data(), read.count, static_cast<off_t>(at)); });
+            if (wrote.error != 0 || wrote.count == 0) {
+                return wrote.error != 0 ? wrote.error : ENOSPC;
+            }
+            at += static_cast<long long>(wrote.count);
+        } else {
+            at += static_cast<long long>(read.count);
+        }
     }
-    const unsigned long long unit = system.f_frsize;
-    const unsigned long long needed = (static_cast<unsigned long long>(length) + unit - 1) / unit;
-    // The file's own blocks are written over; root may use the blocks kept for it.
-    const unsigned long long held = static_cast<unsigned long long>(info.st_blocks) * 512 / unit;
-    const unsigned long long free = geteuid() == 0 ? system.f_bfree : system.f_bavail;
-    return needed <= held + free ? 0 : ENOSPC;
+    return 0;
 }
 
 } // namespace
+
+bool sameFile(int one, int two) noexcept {
+    struct stat info {};
+    return fstat(one, &info) == 0 && leadsTo(two, info);
+}
 
 void setUpStandardStreams() noexcept {
     // open() takes the lowest free descriptor, which is the missing one as long as the
@@ -306,9 +360,8 @@ void setUpStandardStreams() noexcept {
 
 int openForCreate(const char* name, int& file, bool& created) noexcept {
     created = false;
-    file = openFifo(name);
-    if (file != -1 || errno != 0) {
-        return file == -1 ? errno : 0;
+    if (const int err = openFifo(name, file); err != 0 || file != -1) {
+        return err;
     }
     // Opened first without creating, to know whether this run made the file.
     file = retryingOpen(name, O_RDWR);
@@ -363,17 +416,25 @@ int lockFile(int file) noexcept {
 
 void unlockFile(int file) noexcept { flock(file, LOCK_UN); }
 
-bool isRegularFile(int file) noexcept { return typeOf(file) == S_IFREG; }
-
+// The places are tried in turn: $TMPDIR and /tmp first, so that the text does not take up
+// twice its room on the file's own file system, and the directory of `beside` last. There a
+// temporary file is only made without a name: one with a name, left behind by SIGKILL between
+// making and unlinking it or by a directory that refuses removals, would be in the user's way.
 int openTemporary(const char* beside, int& file) noexcept {
+    const char* besideDirectory = nullptr;
+    (void)directoryOf(beside, besideDirectory);
     const char* tmpdir = std::getenv("TMPDIR");
     int err = ENOENT;
-    for (const char* directory : {directoryOf(beside), tmpdir, "/tmp"}) {
-        if (directory != nullptr && *directory != '\0') {
-            err = openNameless(directory, file);
-            if (err == 0) {
-                return 0;
-            }
+    for (const char* directory : {tmpdir, "/tmp", besideDirectory}) {
+        if (directory == nullptr || *directory == '\0') {
+            continue;
+        }
+        err = openNameless(directory, file);
+        if (err == EOPNOTSUPP && directory != besideDirectory) {
+            err = openUnlinked(directory, file);
+        }
+        if (err == 0) {
+            return 0;
         }
     }
     file = -1;
@@ -387,36 +448,47 @@ int positionOf(int file, long long& position) noexcept {
 }
 
 int cutFile(int file, long long length) noexcept {
-    if (typeOf(file) != S_IFREG) {
-        return 0;
-    }
-    return ftruncate(file, static_cast<off_t>(length)) == 0 ? 0 : errno;
+    return untilDone([&] { return ftruncate(file, static_cast<off_t>(length)); });
 }
 
 int reserveSpace(int file, long long length) noexcept {
-    struct rlimit limit {};
-    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-        static_cast<unsigned long long>(length) > limit.rlim_cur) {
-        return EFBIG;
-    }
-    if (length == 0 || typeOf(file) != S_IFREG) {
+    if (length == 0) {
         return 0;
     }
 #if TEXTFILE_HAS_FALLOCATE
-    // The size is kept: until the text is written over it, the file holds its old text.
-    for (;;) {
-        if (fallocate(file, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(length)) == 0) {
-            return 0;
+    // The size is kept: what lies past it is written, not reserved.
+    const int err = untilDone(
+        [&] { return fallocate(file, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(length)); });
+    if (err != EOPNOTSUPP && err != ENOSYS) {
+        if (err != 0) {
+            releaseSpace(file, length); // a reservation that failed keeps what it got
         }
-        if (errno != EINTR) {
-            if (errno != EOPNOTSUPP && errno != ENOSYS) {
-                return errno;
-            }
-            break;
-        }
+        return err;
     }
 #endif
-    return checkFreeSpace(file, length);
+    return fillHoles(file, length);
+}
+
+// A reservation reads as a hole until it is written: each hole is punched again, which
+// leaves the holes the file had as they were.
+void releaseSpace(int file, long long length) noexcept {
+#if TEXTFILE_HAS_PUNCH_HOLE && TEXTFILE_HAS_SEEK_HOLE
+    for (off_t at = 0; at < length;) {
+        const off_t hole = lseek(file, at, SEEK_HOLE);
+        if (hole == -1 || hole >= length) {
+            return;
+        }
+        off_t data = lseek(file, hole, SEEK_DATA);
+        data = data == -1 || data > length ? static_cast<off_t>(length) : data;
+        (void)untilDone([&] {
+            return fallocate(file, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, hole, data - hole);
+        });
+        at = data;
+    }
+#else
+    (void)file;
+    (void)length;
+#endif
 }
 
 namespace {
@@ -433,11 +505,10 @@ void holdSignals() noexcept {
 
 void releaseSignals() noexcept { sigprocmask(SIG_SETMASK, &heldFrom, nullptr); }
 
+// A file that is no regular file refuses fsync (EINVAL).
 int syncFile(int file) noexcept {
-    if (typeOf(file) != S_IFREG || fsync(file) == 0) {
-        return 0;
-    }
-    return cannotSync(errno) ? 0 : errno;
+    const int err = untilDone([&] { return fsync(file); });
+    return cannotSync(err) ? 0 : err;
 }
 
 void startWriteback(int file, long long offset, long long length) noexcept {
@@ -461,9 +532,9 @@ int syncFileSystemOf(const char* path) noexcept {
     for (const int flags : {O_RDONLY, O_WRONLY}) {
         const int file = retryingOpen(path, flags | O_NOCTTY | O_NONBLOCK);
         if (file != -1) {
-            const int err = syncfs(file) == 0 || cannotSync(errno) ? 0 : errno;
+            const int err = untilDone([&] { return syncfs(file); });
             close(file);
-            return err;
+            return cannotSync(err) ? 0 : err;
         }
     }
 #else
@@ -476,26 +547,25 @@ int syncFileSystemOf(const char* path) noexcept {
 } // namespace
 
 int syncDirectoryOf(const char* name) noexcept {
-    const char* path = directoryOf(name);
-    if (path == nullptr) {
+    const char* path = nullptr;
+    if (directoryOf(name, path) != 0) {
         return syncFileSystemOf(name);
     }
     const int directory = retryingOpen(path, O_RDONLY | O_DIRECTORY);
     if (directory == -1) {
         return errno == EACCES || errno == EPERM ? syncFileSystemOf(name) : errno;
     }
-    const int err = fsync(directory) == 0 || cannotSync(errno) ? 0 : errno;
+    const int err = untilDone([&] { return fsync(directory); });
     close(directory);
-    return err;
+    return cannotSync(err) ? 0 : err;
 }
 
 int checkStillNamed(int file, const char* name) noexcept {
     struct stat named {};
-    struct stat opened {};
-    if (stat(name, &named) != 0 || fstat(file, &opened) != 0) {
+    if (stat(name, &named) != 0) {
         return errno;
     }
-    if (named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
+    if (leadsTo(file, named)) {
         return 0;
     }
     return (named.st_mode & S_IFMT) == S_IFDIR ? EISDIR : ESTALE;
@@ -503,21 +573,6 @@ int checkStillNamed(int file, const char* name) noexcept {
 
 Transfer readBlock(int file, char* buffer, std::size_t size) noexcept {
     return retried([&] { return read(file, buffer, size); });
-}
-
-OutputMatch matchOutput(int file, int output) noexcept {
-    struct stat one {};
-    if (!sameFile(file, output) || fstat(file, &one) != 0) {
-        return {false, 0};
-    }
-    switch (one.st_mode & S_IFMT) {
-    case S_IFREG:
-        return {true, one.st_size};
-    case S_IFIFO:
-        return {true, 0}; // the program's own pipe: reading it would wait on its own writing
-    default:
-        return {false, 0}; // a terminal is read from its keyboard, not from what is written to it
-    }
 }
 
 Sink sinkOf(int file) noexcept {
@@ -547,7 +602,7 @@ int sizeOf(int file, long long& size) noexcept {
     if (fstat(file, &info) != 0) {
         return errno;
     }
-    size = (info.st_mode & S_IFMT) == S_IFREG ? info.st_size : 0;
+    size = (info.st_mode & S_IFMT) == S_IFREG ? info.st_size : -1;
     return 0;
 }
 
@@ -558,38 +613,5 @@ int seekTo(int file, long long offset) noexcept {
 Transfer writeSome(int file, const char* data, std::size_t size) noexcept {
     return retried([&] { return write(file, data, size); });
 }
-
-#if TEXTFILE_HAS_MAP_POPULATE
-int mapView(int file, long long offset, std::size_t size, const char*& view) noexcept {
-    // Over an earlier view, the new one takes its place in one call.
-    void* at = const_cast<char*>(view);
-    const int fixed = view != nullptr ? MAP_FIXED : 0;
-    void* mapped = mmap(at, size, PROT_READ, MAP_SHARED | MAP_POPULATE | fixed, file,
-                        static_cast<off_t>(offset));
-    if (mapped == MAP_FAILED) {
-        const int err = errno;
-        unmapView(view, size); // a failed MAP_FIXED may have taken the earlier view away or not
-        view = nullptr;
-        return err;
-    }
-    view = static_cast<const char*>(mapped);
-    return 0;
-}
-
-void unmapView(const char* view, std::size_t size) noexcept {
-    if (view != nullptr) {
-        munmap(const_cast<char*>(view), size);
-    }
-}
-#else
-// Without reading the pages in at once, each is read in as the write meets it, which
-// measured slower than copying through the program.
-int mapView(int /*file*/, long long /*offset*/, std::size_t /*size*/, const char*& view) noexcept {
-    view = nullptr;
-    return ENOSYS;
-}
-
-void unmapView(const char* /*view*/, std::size_t /*size*/) noexcept {}
-#endif
 
 } // namespace textfile::platform

@@ -33,6 +33,8 @@ unsigned int callSize(std::size_t size) noexcept {
     return size > INT_MAX ? INT_MAX : static_cast<unsigned int>(size);
 }
 
+bool isRegularFile(int file) noexcept { return regularSize(file) >= 0; }
+
 HANDLE handleOf(int file) noexcept { return reinterpret_cast<HANDLE>(_get_osfhandle(file)); }
 
 // The whole file, as far as it may ever grow, for LockFileEx and UnlockFileEx.
@@ -61,13 +63,6 @@ int errnoOf(DWORD error) noexcept {
     default:
         return EIO;
     }
-}
-
-// Whether a failed call means the file system offers no such thing, rather than a fault
-// (Wine, for one, has no call to reserve space).
-bool notOffered(DWORD error) noexcept {
-    return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_PARAMETER ||
-           error == ERROR_INVALID_FUNCTION || error == ERROR_CALL_NOT_IMPLEMENTED;
 }
 
 // Room for a path the ANSI calls could take, and its terminating zero.
@@ -190,8 +185,6 @@ void unlockFile(int file) noexcept {
     UnlockFileEx(handleOf(file), 0, kAllBytes, kAllBytes, &whole);
 }
 
-bool isRegularFile(int file) noexcept { return regularSize(file) >= 0; }
-
 // The user's folder may be missing or unwritable; the folder of `beside` is tried then.
 // (`near` is a macro of <windows.h>.) The error returned is the last one.
 int openTemporary(const char* beside, int& file) noexcept {
@@ -216,33 +209,13 @@ int positionOf(int file, long long& position) noexcept {
     return position == -1 ? errno : 0;
 }
 
-int cutFile(int file, long long length) noexcept {
-    return isRegularFile(file) ? _chsize_s(file, length) : 0;
-}
+int cutFile(int file, long long length) noexcept { return _chsize_s(file, length); }
 
-// Only ever more than the file holds and has allocated is asked for: a smaller allocation
-// could release space, and on some systems data, that the file has.
-int reserveSpace(int file, long long length) noexcept {
-    if (length <= 0 || !isRegularFile(file)) {
-        return 0;
-    }
-    const HANDLE handle = handleOf(file);
-    FILE_STANDARD_INFO now{};
-    if (GetFileInformationByHandleEx(handle, FileStandardInfo, &now, sizeof now) == 0) {
-        const DWORD error = GetLastError();
-        return notOffered(error) ? 0 : errnoOf(error);
-    }
-    if (length <= now.EndOfFile.QuadPart || length <= now.AllocationSize.QuadPart) {
-        return 0;
-    }
-    FILE_ALLOCATION_INFO wanted{};
-    wanted.AllocationSize.QuadPart = length;
-    if (SetFileInformationByHandle(handle, FileAllocationInfo, &wanted, sizeof wanted) != 0) {
-        return 0;
-    }
-    const DWORD error = GetLastError();
-    return notOffered(error) ? 0 : errnoOf(error);
-}
+// A file has holes on Windows only where a program asked for them (a sparse file), so writing
+// over its old text needs no new space; what is written past its end finds out whether it fits.
+int reserveSpace(int /*file*/, long long /*length*/) noexcept { return 0; }
+
+void releaseSpace(int /*file*/, long long /*length*/) noexcept {}
 
 // The window is an exclusive lock, so an event that arrives inside it waits for
 // releaseSignals, and one that arrives outside takes the lock at once and ends the run;
@@ -279,7 +252,7 @@ namespace {
 
 // Whether two handles lead to the same file: the same file identity on the same volume.
 // A volume of 0 is unknown, as for a handle that Wine made from a file of its system.
-bool sameFile(HANDLE one, HANDLE two) noexcept {
+bool sameHandleFile(HANDLE one, HANDLE two) noexcept {
     FILE_ID_INFO first{};
     FILE_ID_INFO second{};
     if (GetFileInformationByHandleEx(one, FileIdInfo, &first, sizeof first) != 0 &&
@@ -300,11 +273,7 @@ bool sameFile(HANDLE one, HANDLE two) noexcept {
 
 } // namespace
 
-// Only a regular file is matched, and its size is what there is to show.
-OutputMatch matchOutput(int file, int output) noexcept {
-    const long long size = sameFile(handleOf(file), handleOf(output)) ? regularSize(file) : -1;
-    return {size >= 0, size >= 0 ? size : 0};
-}
+bool sameFile(int one, int two) noexcept { return sameHandleFile(handleOf(one), handleOf(two)); }
 
 Sink sinkOf(int file) noexcept { return isRegularFile(file) ? Sink::regularFile : Sink::other; }
 
@@ -314,8 +283,7 @@ void startWriteback(int /*file*/, long long /*offset*/, long long /*length*/) no
 Transfer zeroCopy(int /*to*/, int /*from*/, std::size_t /*size*/) noexcept { return {0, ENOSYS}; }
 
 int sizeOf(int file, long long& size) noexcept {
-    const long long found = regularSize(file);
-    size = found > 0 ? found : 0;
+    size = regularSize(file);
     return 0;
 }
 
@@ -327,13 +295,5 @@ Transfer writeSome(int file, const char* data, std::size_t size) noexcept {
     const int count = _write(file, data, callSize(size));
     return count >= 0 ? Transfer{static_cast<std::size_t>(count), 0} : Transfer{0, errno};
 }
-
-// A file shown is read in text mode, which a view would not be.
-int mapView(int /*file*/, long long /*offset*/, std::size_t /*size*/, const char*& view) noexcept {
-    view = nullptr;
-    return ENOSYS;
-}
-
-void unmapView(const char* /*view*/, std::size_t /*size*/) noexcept {}
 
 } // namespace textfile::platform
