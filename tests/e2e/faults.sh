@@ -56,22 +56,53 @@ if needs strace; then
     expect_bytes <(ls -A aside) 'kept.txt\n'
 fi
 
-test_case "a signal that arrives as the file changes waits until the file holds the whole text"
-printf 'a much longer old text' >changing.txt
+test_case "each call that stores a text, failing or signalled, leaves the old text or the whole new one"
 if needs strace; then
-    # Delivered as the new text is first written over the old one; the run then ends
-    # unconfirmed, with the file whole.
-    input 'create\nchanging.txt\nnew\n'
-    first_write=$(strace -e trace=write "$TEXTFILE" <in 2>&1 >/dev/null | grep '^write(' |
-        grep -n '^write([0-9]*, "new"' | cut -d: -f1)
-    for signal in INT TERM HUP QUIT; do
-        printf 'a much longer old text' >changing.txt
-        (ulimit -c 0 && ASAN_OPTIONS=detect_leaks=0 exec strace -o /dev/null \
-            -e inject=write:signal=SIG$signal:when="$first_write" "$TEXTFILE" <in >out 2>err)
-        status=$?
-        expect_status $((128 + $(kill -l "$signal")))
-        expect_out "$ASK_COMMAND$ASK_NAME$ASK_TEXT"
-        expect_bytes changing.txt 'new'
+    # A text within the input buffer and one kept aside (past 1 MiB), each over an old text
+    # shorter and longer than itself. Every call on the file from its lock to its close fails
+    # with each error, or delivers each signal that ends a run. Signals wait while the file
+    # changes, so a signalled run leaves either text whole; a failure before the old text
+    # changed leaves it whole, and after the whole new one is in, that one. Only a shorter
+    # text that fails to be written, once the file was cut to its length, leaves a mix: the
+    # old text cut. A confirmation means the new text, and a failure is reported once.
+    calls='flock %fstat fallocate ftruncate lseek write sendfile sync_file_range fsync close'
+    faults=$(for call in $calls; do
+        printf '%s ' "$call":error={EIO,ENOSPC,EDQUOT,EPERM} "$call:error=EINTR:when=1" \
+            "$call":signal=SIG{INT,TERM,HUP,QUIT}:when=1
+    done)
+    printf 'a new text' >short.text
+    head -c 1200000 /dev/zero | tr '\0' N >long.text
+    printf 'old' >shorter.old
+    head -c 1300000 /dev/zero | tr '\0' O >longer.old
+    printf '%b' "$ASKED" >asked
+    printf '%b' "$ASKED$CREATED" >confirmed
+    for text in short long; do
+        { printf 'create\nwindow.txt\n'; cat $text.text; printf '\n'; } >in
+        for old in shorter longer; do
+            head -c "$(stat -c %s $text.text)" $old.old >cut.old
+            for fault in $faults; do
+                case_name="$fault, $text text over a $old old one"
+                cp $old.old window.txt
+                (ulimit -c 0 && ASAN_OPTIONS=detect_leaks=0 exec strace -o /dev/null -P "$(pwd -P)/window.txt" \
+                    -e inject="$fault" "$TEXTFILE" <in >out 2>err)
+                status=$?
+                if cmp -s window.txt $text.text; then held=new
+                elif cmp -s window.txt $old.old; then held=old
+                elif cmp -s window.txt cut.old && [[ $fault == @(lseek|write|sendfile):* ]]; then held=cut
+                else held=a-mix; fi
+                signal=${fault#*signal=SIG}
+                error=${fault#*error=}
+                if cmp -s out confirmed; then
+                    [ $held = new ] && [ ! -s err ] && [ $status -eq 0 ]
+                elif [[ $fault == *:signal=* ]]; then
+                    [[ $held == @(old|new) ]] && [ ! -s err ] &&
+                        [ $status -eq $((128 + $(kill -l "${signal%%:*}"))) ]
+                else
+                    printf '\nError: %s\n' "$(error_text "${error%%:*}")" >reported
+                    [ $held != a-mix ] && cmp -s out asked && cmp -s err reported && [ $status -eq 0 ]
+                fi && pass || fail "status $status, the file holds $held, reported: $(cat err)"
+            done
+        done
     done
 fi
 
@@ -131,7 +162,8 @@ fi
 
 test_case "no file but the named ones was touched"
 ls -A | grep -avxE 'answers|err|expected|in|out|listing.*' | sort >listing
-printf '%s\n' aside changing.txt folder kept.txt "$name" shown.txt vanishing.txt | sort >listing.expected
+printf '%s\n' aside asked confirmed cut.old folder kept.txt long.text longer.old "$name" reported \
+    short.text shorter.old shown.txt vanishing.txt window.txt | sort >listing.expected
 expect_same listing.expected listing
 
 finish

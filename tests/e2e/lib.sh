@@ -111,8 +111,12 @@ ASK_NAME='Please enter a name for the new file: '
 ASK_TEXT="${NL}Please enter the text you would like to be placed in the file: $NL"
 ASK_LOCATION='Please enter the location of the file you would like to open: '
 CREATED="File created sucessfully!$NL"
+ASKED="$ASK_COMMAND$ASK_NAME$ASK_TEXT" # a create run's prompts, when its text is not stored
 UNKNOWN="No such command exists. Application will now exit.$NL"
 NO_SUCH_FILE="Error: No such file or directory$NL"
+
+# error_text NAME: the C library's text for the error number NAME (EIO, ENOSPC...).
+error_text() { perl -MPOSIX -e '$! = &{"POSIX::$ARGV[0]"}; print "$!"' "$1"; }
 
 passed=0
 failed=0
@@ -128,7 +132,7 @@ test_case() {
 pass() { passed=$((passed + 1)); }
 fail() {
     failed=$((failed + 1))
-    printf 'FAIL: %s: %s\n' "$case_name" "$1"
+    printf "FAIL: %s: %s (line %s)\n" "$case_name" "$1" "${BASH_LINENO[*]}"
 }
 
 # input FORMAT: the bytes of FORMAT (printf %b escapes) become the next run's input.

@@ -45,13 +45,47 @@ if on_posix && has native; then
     status=$?
     expect_shown large.bin
 fi
-if on_posix && ! built_without MAP_POPULATE && needs strace; then
-    # ... and on by reading where a view of it fails: mapped over the first, or written from.
-    views=$(strace -e trace=mmap "$TEXTFILE" <<<$'open\nempty.txt' 2>&1 >/dev/null | grep -c '^mmap(')
-    for inject in "mmap:error=ENOMEM:when=$((views + 2))" write:error=EFAULT:when=5; do
-        ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e "inject=$inject" "$TEXTFILE" <in >out 2>err
-        status=$?
-        expect_shown large.bin
+test_case "a file that shrinks, grows or fails while it is shown shows only bytes it held"
+if on_posix && needs strace; then
+    # Into a pipe and into a file. Stopped after its first read, the file is cut, or grown;
+    # or each call that reads it fails. What is shown is what it held when showing began,
+    # or a part of it and the closing line feed with one report; never more.
+    { printf '%b' "$ASK_COMMAND$ASK_LOCATION\n"; cat large.bin; printf '\n'; } >whole
+    printf 'Error: Input/output error\n' >read.failed
+    printf '\nError: Input/output error\n' >close.failed
+    input 'open\nchanging.bin\n'
+    # show_under_strace OPTIONS...: the program under strace with OPTIONS, with `in` as
+    # its input, into a pipe or a file as $sink says.
+    show_under_strace() {
+        local redirect='>out'
+        [ $sink = file ] || redirect='| cat >out'
+        ASAN_OPTIONS=detect_leaks=0 sh -c "strace $* '$TEXTFILE' <in 2>err $redirect"
+    }
+    # a_part_shown: `out` is the start of `whole`, ended by a line feed.
+    a_part_shown() { cmp -s -n "$(($(stat -c %s out) - 1))" out whole && [ -z "$(tail -c 1 out)" ]; }
+    for sink in pipe file; do
+        for change in 'truncate -s 4196' 'truncate -s 0' 'tee -a'; do
+            case_name="a file shown into a $sink, changed by '$change'"
+            cp large.bin changing.bin
+            rm -f trace
+            show_under_strace -o trace -P "'$(pwd -P)/changing.bin'" -e inject=read,mmap,sendfile,splice:signal=SIGSTOP:when=1 &
+            eventually "the first read to end" grep -qs 'stopped by SIGSTOP' trace
+            $change changing.bin <large.bin >/dev/null
+            # (A call of each kind stops it once.)
+            while pkill -CONT -x textfile; do sleep 0.1; done
+            wait
+            expect_err ''
+            if [ "$change" = 'tee -a' ]; then expect_same whole out; else
+                a_part_shown && pass || fail "more than the file held was shown"; fi
+        done
+        cp large.bin changing.bin
+        for call in read splice sendfile %fstat lseek close; do
+            case_name="a file shown into a $sink whose $call fails"
+            show_under_strace -o /dev/null -P "'$(pwd -P)/changing.bin'" -e inject=$call:error=EIO
+            if [ ! -s err ]; then cmp -s out whole; else { cmp -s out whole || a_part_shown; } &&
+                { cmp -s err read.failed || cmp -s err close.failed; }; fi &&
+                pass || fail "what was shown or reported is wrong: $(cat err)"
+        done
     done
 fi
 
