@@ -249,5 +249,106 @@ for fs in ext2 ext3 ext4 tmpfs vfat; do
         umount "$mnt"
     done
 done
+OWNER=()
+
+# A text over the old one, shorter or longer, to a file system with room and to a full one.
+pairs=("300000 100000" "100000 300000" "1000000 1500000" "1600000 1500000")
+
+case_name="btrfs: copy on write"
+if needs loop mkfs:btrfs fs:btrfs && { mount_new btrfs "$MOUNTS/btrfs" || fail "no btrfs could be made"; }; then
+    # Where every block written over is a new one, a full file system may refuse even a
+    # shorter text: then it keeps the old one.
+    mnt=$MOUNTS/btrfs
+    for full in '' full; do
+        for pair in "${pairs[@]}"; do
+            read -r old new <<<"$pair"
+            test_case "btrfs${full:+, full}: an old text of $old, a new one of $new"
+            rm -rf "$mnt/work" && mkdir "$mnt/work" && as_owner old_text "$old" "$mnt/work/f"
+            [ -z "$full" ] || as_owner fill_up "$mnt/work"
+            cp "$mnt/work/f" old.expected
+            before=$(blocks_of "$mnt/work/f")
+            store "$mnt/work" "$new"
+            if [ -z "$full" ]; then how=stored; else how=either; fi
+            expect_stored "$how" "$mnt/work/f" old.expected "$before"
+        done
+    done
+    test_case "btrfs: files are shown whole into a file elsewhere, allocating nothing"
+    rm -rf "$mnt/work"
+    if files_to_show "$mnt/shown" sparse; then show_all "$mnt/shown"; else fail "the files to show could not be made"; fi
+    umount "$mnt"
+fi
+
+case_name="overlay: one file, two mounts"
+# lower_files DIR: the old texts of the overlay's cases, in its lower layer.
+lower_files() {
+    local pair old new
+    for pair in "${pairs[@]}"; do
+        read -r old new <<<"$pair"
+        old_text "$old" "$1/$old" && old_text "$old" "$1/full-$old" || return
+    done
+}
+# The lower layer and the upper one on file systems of their own.
+lower=$MOUNTS/lower upper=$MOUNTS/upper merged=$MOUNTS/overlay
+if ! needs fs:overlay fs:tmpfs; then
+    :
+elif ! { mount_new tmpfs "$lower" && mount_new tmpfs "$upper" && mkdir "$upper/data" "$upper/work" "$merged" &&
+    lower_files "$lower" &&
+    mount -t overlay -o "lowerdir=$lower,upperdir=$upper/data,workdir=$upper/work" overlay "$merged"; }; then
+    fail "no overlay could be made"
+else
+    for full in '' full; do
+        # Filled, a lower file cannot be copied up, nor an upper one take more.
+        [ -z "$full" ] || { old_text 100000 "$merged/full-upper" && fill_up "$upper"; }
+        for pair in "${pairs[@]}" ${full:+"100000 300000 upper"}; do
+            read -r old new where <<<"$pair"
+            name=${full:+full-}${where:-$old}
+            test_case "overlay${full:+, full}: an old text of $old${where:+ in the upper layer}, a new one of $new"
+            cp "$merged/$name" old.expected
+            store "$merged" "$new" "$name"
+            if [ -z "$full" ]; then
+                expect_stored stored "$merged/$name"
+                # The lower layer is never written.
+                expect_same old.expected "$lower/$name"
+            else
+                expect_stored opened-or-stored "$merged/$name" old.expected
+            fi
+        done
+    done
+    rm "$upper"/filler "$upper"/scrap*
+
+    test_case "overlay: the file standard output writes to, reached through the other mount, is shown as far as it reached"
+    # Standard output leads to the file through the overlay; the program opens it in the
+    # upper layer, as another device and inode.
+    input "open\n$upper/data/own\n"
+    : >"$merged/own"
+    timeout 60 "${PROGRAM[@]}" <in >"$merged/own" 2>err
+    status=$?
+    expect_bytes "$merged/own" "$ASK_COMMAND$ASK_LOCATION\n$ASK_COMMAND$ASK_LOCATION\n\n"
+    expect_err ''
+    expect_status 0
+    rm "$merged/own"
+
+    test_case "overlay: files are shown whole into a file elsewhere, allocating nothing"
+    if files_to_show "$merged/shown" sparse; then show_all "$merged/shown"; else fail "the files to show could not be made"; fi
+fi
+
+case_name="read-only: every change refused"
+writable=$MOUNTS/writable read_only=$MOUNTS/read-only
+if ! needs fs:tmpfs; then
+    :
+elif ! { mount_new tmpfs "$writable" && files_to_show "$writable/shown" && mkdir "$read_only" &&
+    mount --bind "$writable" "$read_only" && mount -o remount,bind,ro "$read_only"; }; then
+    fail "no read-only mount could be made"
+else
+    test_case "on a read-only mount, create is refused and changes nothing; open shows the file"
+    for name in short new; do
+        input "create\n$read_only/shown/$name\nnew text\n"
+        run
+        expect_run "$ASK_COMMAND$ASK_NAME" 'Error: Read-only file system\n'
+    done
+    expect_bytes "$writable/shown/short" 'a short file'
+    expect_missing "$writable/shown/new"
+    show_all "$read_only/shown"
+fi
 
 finish
