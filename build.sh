@@ -85,7 +85,8 @@ windows_tests() {
 
 # The packages each step needs, named once.
 build_tools=(cmake make)
-e2e_tools=(tmux strace) # what the end-to-end tests drive the program with
+# What the end-to-end tests drive the program with, and make the file systems they run it on with.
+e2e_tools=(tmux strace e2fsprogs btrfs-progs dosfstools)
 mingw_i686=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
 mingw_x86_64=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 

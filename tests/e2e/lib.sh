@@ -44,6 +44,9 @@ built_without() { [[ " ${TEXTFILE_WITHOUT:-} " == *" $1 "* ]]; }
 #   namespace   a mount namespace of the test's own, for a tmpfs mounted in it (as root)
 #   unsanitized a program without the sanitizers' own memory and checks
 #   space:N     N GiB free on the scratch directory's file system
+#   loop        loop devices, for file systems made on images (as root)
+#   mkfs:TYPE   the tool that makes a file system of TYPE (mkfs.TYPE)
+#   fs:TYPE     a kernel that mounts file systems of TYPE (loading its module, if it has one)
 has() {
     local what
     missing=()
@@ -65,6 +68,13 @@ has() {
         space:*)
             [ "$(df -Pk . | awk 'NR == 2 { print $4 }')" -ge $((${what#space:} * 1048576)) ] ||
                 missing+=("${what#space:} GiB free on disk")
+            ;;
+        loop) [ "$(id -u)" -eq 0 ] && losetup -f >/dev/null 2>&1 || missing+=("loop devices") ;;
+        mkfs:*) command -v "mkfs.${what#mkfs:}" >/dev/null || missing+=("mkfs.${what#mkfs:}") ;;
+        fs:*)
+            grep -qw "${what#fs:}\$" /proc/filesystems ||
+                { modprobe -q "${what#fs:}" 2>/dev/null && grep -qw "${what#fs:}\$" /proc/filesystems; } ||
+                missing+=("${what#fs:} in the kernel")
             ;;
         *) missing+=("'$what', which lib.sh does not know") ;;
         esac
