@@ -301,11 +301,10 @@ int openUnlinked(const char* directory, int& file) noexcept {
     return err;
 }
 
-// Gives each hole within the first `length` bytes of the regular file a block of the zeros
-// it reads as, so that writing over its old text needs no new space: each block found to
-// hold only zeros, a hole or not, is written with zeros, which leaves the text as it was. The
-// way for a file system that offers no reservation.
-int fillHoles(int file, long long length) noexcept {
+// Calls `visit(at, size)` for each block of the regular file's first `length` bytes that holds
+// only zeros, a hole or not (a reservation reads as zeros too), as read in blocks of its file
+// system; stops at the first error, and returns it.
+template <typename Visit> int forEachZeroBlock(int file, long long length, const Visit& visit) {
     struct stat info {};
     if (fstat(file, &info) != 0) {
         return errno;
@@ -323,17 +322,30 @@ int fillHoles(int file, long long length) noexcept {
             return read.error;
         }
         if (std::memcmp(data.data(), zeros.data(), read.count) == 0) {
-            const Transfer wrote = retried(
-                [&] { return pwrite(file, zeros.data(), read.count, static_cast<off_t>(at)); });
+            if (const int err = visit(at, zeros.data(), read.count)) {
+                return err;
+            }
+        }
+        at += static_cast<long long>(read.count);
+    }
+    return 0;
+}
+
+// Writes the zeros each block of zeros in the file's first `length` bytes reads as, so that
+// its holes get blocks of their own: the way for a file system that offers no reservation.
+int fillHoles(int file, long long length) noexcept {
+    return forEachZeroBlock(file, length, [&](long long at, const char* zeros, std::size_t size) {
+        while (size > 0) {
+            const Transfer wrote =
+                retried([&] { return pwrite(file, zeros, size, static_cast<off_t>(at)); });
             if (wrote.error != 0 || wrote.count == 0) {
                 return wrote.error != 0 ? wrote.error : ENOSPC;
             }
+            size -= wrote.count;
             at += static_cast<long long>(wrote.count);
-        } else {
-            at += static_cast<long long>(read.count);
         }
-    }
-    return 0;
+        return 0;
+    });
 }
 
 } // namespace
@@ -455,36 +467,32 @@ int reserveSpace(int file, long long length) noexcept {
     if (length == 0) {
         return 0;
     }
+    int err = EOPNOTSUPP;
 #if TEXTFILE_HAS_FALLOCATE
     // The size is kept: what lies past it is written, not reserved.
-    const int err = untilDone(
+    err = untilDone(
         [&] { return fallocate(file, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(length)); });
-    if (err != EOPNOTSUPP && err != ENOSYS) {
-        if (err != 0) {
-            releaseSpace(file, length); // a reservation that failed keeps what it got
-        }
-        return err;
-    }
 #endif
-    return fillHoles(file, length);
+    if (err == EOPNOTSUPP || err == ENOSYS) {
+        err = fillHoles(file, length);
+    }
+    if (err != 0) {
+        releaseSpace(file, length); // what a failure got is given back
+    }
+    return err;
 }
 
-// A reservation reads as a hole until it is written: each hole is punched again, which
-// leaves the holes the file had as they were.
+// A reservation, and a hole filled with zeros, reads as zeros: each block of zeros is punched
+// out, which leaves what the file reads as unchanged. Where the system cannot, nothing.
 void releaseSpace(int file, long long length) noexcept {
-#if TEXTFILE_HAS_PUNCH_HOLE && TEXTFILE_HAS_SEEK_HOLE
-    for (off_t at = 0; at < length;) {
-        const off_t hole = lseek(file, at, SEEK_HOLE);
-        if (hole == -1 || hole >= length) {
-            return;
-        }
-        off_t data = lseek(file, hole, SEEK_DATA);
-        data = data == -1 || data > length ? static_cast<off_t>(length) : data;
+#if TEXTFILE_HAS_PUNCH_HOLE
+    (void)forEachZeroBlock(file, length, [&](long long at, const char*, std::size_t size) {
         (void)untilDone([&] {
-            return fallocate(file, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, hole, data - hole);
+            return fallocate(file, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
+                             static_cast<off_t>(at), static_cast<off_t>(size));
         });
-        at = data;
-    }
+        return 0;
+    });
 #else
     (void)file;
     (void)length;

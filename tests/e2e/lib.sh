@@ -58,7 +58,7 @@ has() {
                 missing+=("strace of the program itself")
             ;;
         fd-listing)
-            ! built_without getdents64 && [ -d /proc/self/fdinfo ] ||
+            ! built_without getdents64 && [ -d /proc/self/fd ] ||
                 missing+=("descriptors listed in /proc")
             ;;
         namespace)
