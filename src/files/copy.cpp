@@ -54,8 +54,7 @@ namespace {
 // in pieces of kWriteBackChunk, each sent on to the storage device at once.
 int zeroCopyAll(int to, int from, long long position, long long end) noexcept {
     for (;;) {
-        const std::size_t size =
-            leftOf(position, end, static_cast<std::size_t>(kWriteBackChunk));
+        const std::size_t size = leftOf(position, end, static_cast<std::size_t>(kWriteBackChunk));
         if (size == 0) {
             return 0;
         }

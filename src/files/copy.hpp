@@ -29,8 +29,9 @@ Copied copyInBlocks(int to, int from, std::size_t blockSize, long long end) noex
 /// Copies `from`, from its position `begin`, into the regular file `to` at the same place:
 /// moving it within the system without a copy through the program where the system can, else
 /// as copyInBlocks does. `to` is synced next, so what is copied is sent on to the storage
-/// device as it goes, and the sync waits less. Returns 0 or the error number. (A file another program may change meanwhile is
-/// never moved that way: the system moves references to its pages, which show a cut as zeros.)
+/// device as it goes, and the sync waits less. Returns 0 or the error number. (A file another
+/// program may change meanwhile is never moved that way: the system moves references to its
+/// pages, which show a cut as zeros.)
 int copyAllToDisk(int to, int from, long long begin, long long end) noexcept;
 
 } // namespace textfile

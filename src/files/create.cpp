@@ -46,6 +46,9 @@ int replaceContents(int file, long long length, const Write& write) noexcept {
     if (const int err = platform::sizeOf(file, old)) {
         return err;
     }
+    if (const int err = platform::checkSizeLimit(length)) {
+        return err;
+    }
     const long long kept = std::min(old, length);
     platform::holdSignals();
     int err = length > old ? write(old, length) : 0;

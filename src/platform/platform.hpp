@@ -80,6 +80,10 @@ int sizeOf(int file, long long& size) noexcept;
 /// Cuts a regular file to `length` bytes.
 int cutFile(int file, long long length) noexcept;
 
+/// EFBIG where the file-size limit keeps a file from holding `length` bytes; else 0. (A move
+/// within the system, sendfile on Linux, is not held to the limit.)
+int checkSizeLimit(long long length) noexcept;
+
 /// Makes sure that writing over the first `length` bytes of a regular file needs no space
 /// beyond what its file system has given it, before any of them changes: its holes get blocks
 /// of the zeros they read as, reserved where the file system can, else written. ENOSPC or
@@ -152,7 +156,6 @@ inline int writeAll(int file, const char* data, std::size_t size) noexcept {
 
 /// What `file` writes into.
 Sink sinkOf(int file) noexcept;
-
 
 /// Zero-copy: moves up to `size` bytes from the file `from` (at its position, which advances)
 /// into `to` within the system, without copying them through the program.

@@ -17,6 +17,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #if TEXTFILE_HAS_SENDFILE
@@ -461,6 +462,14 @@ int positionOf(int file, long long& position) noexcept {
 
 int cutFile(int file, long long length) noexcept {
     return untilDone([&] { return ftruncate(file, static_cast<off_t>(length)); });
+}
+
+int checkSizeLimit(long long length) noexcept {
+    struct rlimit limit {};
+    return getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+                   static_cast<unsigned long long>(length) > limit.rlim_cur
+               ? EFBIG
+               : 0;
 }
 
 int reserveSpace(int file, long long length) noexcept {

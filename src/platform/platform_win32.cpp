@@ -211,6 +211,9 @@ int positionOf(int file, long long& position) noexcept {
 
 int cutFile(int file, long long length) noexcept { return _chsize_s(file, length); }
 
+// Windows keeps no limit on the size of a program's files.
+int checkSizeLimit(long long /*length*/) noexcept { return 0; }
+
 // A file has holes on Windows only where a program asked for them (a sparse file), so writing
 // over its old text needs no new space; what is written past its end finds out whether it fits.
 int reserveSpace(int /*file*/, long long /*length*/) noexcept { return 0; }

@@ -1,11 +1,13 @@
 # The create command: what it stores, when it confirms, and what it refuses.
 . "$(dirname "$0")/lib.sh"
 
-test_case "a new file holds exactly the typed line"
+test_case "a new file holds exactly the typed line, with the mode the umask leaves"
 input 'create\nnotes.txt\n  50%% off: %%s %%d \\\\n\ttab\rcr \nnext line\n'
-run
+(umask 002 && textfile <in >out 2>err)
+status=$?
 expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
 expect_bytes notes.txt '  50%% off: %%s %%d \\\\n\ttab\rcr '
+on_posix && expect_bytes <(stat -c %a notes.txt) '664\n'
 
 test_case "an existing file is replaced by the new text, short or long, and stays the same file"
 printf 'a much longer old text\nwith two lines\n' >old.txt
@@ -21,6 +23,15 @@ run
 expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
 expect_same long.expected old.txt
 on_posix && expect_same long.expected old-link.txt
+# ... also where the end of input ends its line, over a file's text and into a new file.
+{ printf 'create\nold.txt\n'; cat long.expected; } >in
+for file in old.txt unended.txt; do
+    printf 'old' >old.txt
+    sed -i "2s/.*/$file/" in
+    run
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    expect_same long.expected $file
+done
 
 test_case "a text that never completes leaves an existing file as it was, and no other name"
 mkdir kept
@@ -38,6 +49,18 @@ for kept in p:1200000 precious:300000 precious:1200000; do
     expect_bytes kept/kept.txt "${kept%:*}"
     expect_bytes <(ls -A kept) 'kept.txt\n'
 done
+# A directory that refuses removals keeps no name either.
+if on_posix && chattr +a kept 2>/dev/null; then
+    { printf 'create\nkept/kept.txt\n'; head -c 1200000 /dev/zero | tr '\0' a; printf '\n'; } >in
+    textfile <in >out 2>err
+    status=$?
+    chattr -a kept
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    expect_bytes <(ls -A kept; tr -d a <kept/kept.txt) "kept.txt\n"
+    printf precious >kept/kept.txt
+else
+    echo "left out of '$case_name': a directory that refuses removals (chattr +a)"
+fi
 mv kept/kept.txt kept.txt
 if needs strace; then
     # Input that fails after the first read of the text.
@@ -50,6 +73,26 @@ if needs strace; then
     status=$?
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: Input/output error\n'
     expect_bytes kept.txt 'precious'
+fi
+# Where neither $TMPDIR, /tmp nor the file's directory takes a new file, a file with text is
+# emptied as its long text starts to arrive, and holds what arrived.
+if on_posix && needs namespace; then
+    setup_user_dir
+    mkdir "$USER_DIR/work/closed" "$USER_DIR/work/closed/tmp"
+    printf 'precious' >"$USER_DIR/work/closed/kept.txt"
+    chmod 666 "$USER_DIR/work/closed/kept.txt"
+    chmod 555 "$USER_DIR/work/closed" "$USER_DIR/work/closed/tmp"
+    cp "$TEXTFILE" "$USER_DIR/work/closed"
+    # (/tmp, which holds the test's own directories, is hidden once the program is there.)
+    begin_dialogue unshare -m sh -c 'cd "$0" && mount -t tmpfs -o ro none /tmp &&
+        TMPDIR=tmp exec "$@" ./textfile' "$USER_DIR/work/closed" "${AS_USER[@]}" "${EMULATOR[@]}"
+    say 'create\nkept.txt\n'
+    await 'placed in the file'
+    head -c 1200000 /dev/zero | tr '\0' y >&3
+    eventually "the text to arrive" test -s "$USER_DIR/work/closed/kept.txt"
+    kill -s TERM "$pid"
+    end_dialogue
+    if [ -z "$(tr -d y <"$USER_DIR/work/closed/kept.txt")" ]; then pass; else fail "the file holds more than what arrived"; fi
 fi
 
 test_case "two runs storing into one name take turns, and the file ends with one whole text"
@@ -88,6 +131,18 @@ if on_posix; then
         "$limit" "${PROGRAM[@]}"
     status=$?
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    # ... behind 500 other descriptors; and with no descriptor to spare to list them, for a
+    # long text kept aside, which takes the lock anew.
+    timeout 60 bash -c 'for fd in $(seq 10 509); do eval "exec $fd<in"; done;
+        exec 600<shared.txt && flock 600 && exec "$@" <in >out 2>err' bash "${PROGRAM[@]}"
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    head -c 1200000 /dev/zero | tr '\0' f >aside.expected
+    { printf 'create\nshared.txt\n'; cat aside.expected; printf '\n'; } >in
+    timeout 60 flock shared.txt sh -c 'exec <in >out 2>err; ulimit -n 6; exec "$@"' sh "${PROGRAM[@]}"
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    expect_same aside.expected shared.txt
     # A descriptor on the file that holds no lock makes the run wait for the holder.
     rm -f held
     flock shared.txt sh -c ': >held; sleep 1; printf holder >shared.txt' &
@@ -217,6 +272,14 @@ if needs strace; then
     input 'create\nsub/limited\nat the limit\n'
     synced_directory prlimit --nofile=4:4 "$TEXTFILE"
     expect_out "fsync $(pwd -P)/sub\n"
+    if [ -w / ]; then
+        # Directly in the root directory.
+        input "create\n/textfile-test-$$\nat the root\n"
+        synced_directory "$TEXTFILE"
+        expect_out 'fsync /\n'
+        expect_bytes "/textfile-test-$$" 'at the root'
+        rm -f "/textfile-test-$$"
+    fi
     setup_user_dir
     mkdir "$USER_DIR/work/unreadable"
     chmod 333 "$USER_DIR/work/unreadable"
@@ -238,12 +301,24 @@ if on_posix; then
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: No space left on device\n'
 
     test_case "a text past the file-size limit or the free space is reported, not confirmed, and the old text stays"
-    printf 'precious' >limited.txt
-    input "create\nlimited.txt\n$(printf 'x%.0s' $(seq 5000))\n"
-    (ulimit -f 1 && textfile <in >out 2>err)
-    status=$?
-    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: File too large\n'
-    expect_bytes limited.txt 'precious'
+    # Short and long: a text of exactly the limit is stored, one byte more is refused.
+    # (bash counts the limit in KiB.)
+    for limit in 1 2048; do
+        for size in $((limit * 1024)) $((limit * 1024 + 1)); do
+            printf 'precious' >limited.txt
+            head -c "$size" /dev/zero | tr '\0' x >limited.expected
+            { printf 'create\nlimited.txt\n'; cat limited.expected; printf '\n'; } >in
+            (ulimit -f "$limit" && textfile <in >out 2>err)
+            status=$?
+            if [ "$size" = $((limit * 1024)) ]; then
+                expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+                expect_same limited.expected limited.txt
+            else
+                expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: File too large\n'
+                expect_bytes limited.txt 'precious'
+            fi
+        done
+    done
     if needs namespace; then
         # On a 1 MiB file system: a text of most of the free space is stored; one past it
         # is refused before the file changes.
@@ -286,10 +361,13 @@ if needs strace; then
     : >synced.txt
     strace_run close:error=EIO:when=$closes
     expect_run "$ASKED" '\nError: Input/output error\n'
-    # A new file's directory, synced after the file.
+    # A new file's directory, synced after the file; one that cannot be synced at all.
     rm synced.txt
     strace_run fsync:error=EIO:when=2
     expect_run "$ASKED" '\nError: Input/output error\n'
+    rm synced.txt
+    strace_run fsync:error=EINVAL:when=2
+    expect_run "$ASKED$CREATED" ''
     head -c 1200000 /dev/zero | tr '\0' s >aside.expected
     { printf 'create\nsynced.txt\n'; cat aside.expected; printf '\n'; } >in
     # Where no temporary file can be made, a file with text is emptied and then takes a
@@ -336,15 +414,32 @@ if on_posix; then
     status=$?
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
     expect_same slow.expected slow.txt
-    # A pipe that only the program itself reads, as its standard input, is no reader.
+    # A pipe that only the program itself reads, as its standard input, is no reader; nor is
+    # one it reads through its standard output, or another descriptor of its own.
     { printf 'create\n/dev/stdin\n'; head -c 200000 /dev/zero | tr '\0' x; printf '\n'; } |
         timeout 20 "${PROGRAM[@]}" >out 2>err
     status=$?
     expect_run "$ASK_COMMAND$ASK_NAME" 'Error: No such device or address\n'
-    # A device takes the text at once.
-    input 'create\n/dev/null\nthrown away\n'
+    # (Opened for the program alone: a reader that timeout holds too would be another.)
+    { printf 'create\npipe.fifo\n'; head -c 200000 /dev/zero | tr '\0' x; printf '\n'; } >in
+    timeout 20 sh -c 'exec "$@" 1<>pipe.fifo' sh "${PROGRAM[@]}" <in 2>err
+    status=$?
+    expect_err 'Error: No such device or address\n'
+    expect_status 0
+    timeout 20 sh -c 'exec "$@" 7<>pipe.fifo' sh "${PROGRAM[@]}" <in >out 2>err
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: No such device or address\n'
+    # A device, or a FIFO with a reader, takes a long text as it arrives.
+    head -c 1200000 /dev/zero | tr '\0' v >slow.expected
+    { printf 'create\n/dev/null\n'; cat slow.expected; printf '\n'; } >in
     run
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    sed -i '2s|.*|pipe.fifo|' in
+    cat pipe.fifo >slow.txt &
+    run
+    wait
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    expect_same slow.expected slow.txt
 
     test_case "files the user may not write, or not read, are refused and left alone"
     setup_user_dir

@@ -40,6 +40,19 @@ for signal in TERM HUP; do
         expect_bytes kept.txt 'precious'
     done
 done
+# Started with SIGTERM blocked, a run keeps it blocked: one sent meanwhile stays pending, and
+# the run stores and confirms.
+printf 'precious' >kept.txt
+begin_dialogue perl -MPOSIX -e 'sigprocmask(SIG_BLOCK, POSIX::SigSet->new(SIGTERM)); exec @ARGV' \
+    "${PROGRAM[@]}"
+say 'create\nkept.txt\n'
+await 'placed in the file'
+kill -s TERM "$pid"
+say 'stored all the same\n'
+end_dialogue
+expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+expect_bytes kept.txt 'stored all the same'
+printf 'precious' >kept.txt
 # ... or as a long text's temporary file is made beside it: no name of it is left.
 mkdir aside
 if needs strace; then
@@ -106,11 +119,24 @@ if needs strace; then
     done
 fi
 
-test_case "input that cannot be read at the command prompt is an unknown command"
+test_case "input that cannot be read, at once or in the middle of an answer, gives an empty one"
 mkdir -p folder
 textfile <folder >out 2>err
 status=$?
 expect_run "$ASK_COMMAND$UNKNOWN" ''
+if needs strace; then
+    # The name arrives in two reads, and the second fails: the name is empty, and no file
+    # of either part is made.
+    first_read=$(strace -e trace=read "$TEXTFILE" </dev/null 2>&1 >/dev/null | grep '^read(' |
+        grep -n '^read(0,' | cut -d: -f1)
+    { printf 'create\nhalf'; sleep 0.5; printf 'name\ntext\n'; } |
+        ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e inject=read:error=EIO:when=$((first_read + 1)) \
+            "$TEXTFILE" >out 2>err
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME" "$NO_SUCH_FILE"
+    expect_missing half
+    expect_missing halfname
+fi
 
 test_case "a name may hold every byte but the line feed, the slash and the zero byte"
 name=$(printf "$(printf '\\%03o' $(seq 1 9) $(seq 11 46) $(seq 48 255))")
