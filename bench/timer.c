@@ -11,13 +11,13 @@
 #include <time.h>
 #include <unistd.h>
 
-static double since(const struct timespec *start, const struct timespec *end) {
+static double since(const struct timespec* start, const struct timespec* end) {
     return (double)(end->tv_sec - start->tv_sec) + (double)(end->tv_nsec - start->tv_nsec) / 1e9;
 }
 
 static double seconds(struct timeval t) { return (double)t.tv_sec + (double)t.tv_usec / 1e6; }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc != 2) {
         fputs("usage: timer COMMAND\n", stderr);
         return 125;
@@ -36,7 +36,7 @@ int main(int argc, char **argv) {
             _exit(125);
         if (null > STDERR_FILENO)
             close(null);
-        execl("/bin/sh", "sh", "-c", argv[1], (char *)NULL);
+        execl("/bin/sh", "sh", "-c", argv[1], (char*)NULL);
         _exit(125);
     }
     /* wait4's usage is the child's own plus that of the descendants it waited for: the
