@@ -10,15 +10,15 @@
 # warm-up run of each, and every run starts settled: the row's PREPARE command (for
 # example `rm -f out && sync`) runs, untimed, before each single run of either. Each pair
 # (A_i, B_i) gives a ratio A_i / B_i; the row reports the median of those ratios with
-# their spread, the interquartile range (the first and third quartiles), and the same for
-# the CPU time (user plus system); the times shown are each command's median. The
-# quartiles rather than the lowest and highest ratio: on this virtual machine a single
-# run now and then takes several times its usual time, and one such run would set the
-# range alone. Alternating matters on a
-# virtual machine: timed in blocks (all runs of A, then all of B), page-cache reclaim and
-# write-back differ from block to block, and put `cat > file` at 2.2 times its
-# alternating time. A pair's two runs see nearly the same machine, so a busy machine
-# slows both alike and the ratio holds.
+# their spread, the interquartile range (from the first to the third quartile), and the
+# same for the CPU time (user plus system); the times shown are each command's median.
+#
+# Why alternate: on this virtual machine, timed in blocks (all runs of A, then all of B),
+# page-cache reclaim and write-back differ from block to block, and put `cat > file` at
+# 2.2 times its alternating time. A pair's two runs see nearly the same machine, so a
+# busy machine slows both alike and the ratio holds. Why quartiles rather than the lowest
+# and highest ratio: now and then a single run takes several times its usual time here,
+# and one such run would set the range alone.
 #
 # Every run is timed by a small C program (bench/timer.c, built here with cc) that runs
 # `sh -c COMMAND` and reads the clock and the child's resource usage. The shell's own
@@ -92,24 +92,24 @@ settled() {
     sh -c "$1" && ./timer "$2"
 }
 
-# pair_stats EXPRESSION [CONDITION]: the median and quartiles, over the pairs in
-# pairs.txt that meet CONDITION, of an awk expression of the pair's times less the
-# shell's start: a and b are the two commands' wall-clock times, ca and cb their CPU times.
-# pairs.txt holds a line for each pair: "WALL CPU" of OURS, of THEIRS and of the shell.
+# pair_stats EXPRESSION [CONDITION]: the median and the first and third quartiles, over
+# the pairs in pairs.txt that meet CONDITION, of an awk expression of the pair's times
+# less the shell's start: a and b are the two commands' wall-clock times, ca and cb their
+# CPU times. pairs.txt holds a line for each pair: "WALL CPU" of OURS, of THEIRS and of
+# the empty command.
 pair_stats() {
     awk -v sw="$shell_wall" -v sc="$shell_cpu" \
         "{ a = \$1 - sw; ca = \$2 - sc; b = \$3 - sw; cb = \$4 - sc } ${2:-1} { print $1 }" pairs.txt | quartiles
 }
 
 # compare OURS THEIRS [PREPARE [PAIRS]]: runs one warm-up of each, then PAIRS pairs (by
-# default $pairs), OURS then THEIRS then an empty command, the shell's start, each run
-# settled by PREPARE. PREPARE defaults to
-# `sync`, so that even a row that writes nothing is not timed while the data made above,
-# or the output of a row before, is written back. Sets ours_ms and theirs_ms to the
-# commands' median times; ratio, ratio_low and ratio_high to the median and the first
-# and third quartiles of the pairs' ratios of textfile's time over its peer's; and
-# cpu_ratio, cpu_low and cpu_high likewise for the CPU time (over the pairs whose CPU times are both above
-# the shell's; empty if none is).
+# default $pairs): OURS, THEIRS, and an empty command for the shell's start, each run
+# settled by PREPARE. PREPARE defaults to `sync`, so that even a row that writes nothing
+# is not timed while the data made above, or the output of a row before, is written back.
+# Sets ours_ms and theirs_ms to the commands' median times; ratio, ratio_low and
+# ratio_high to the median and the first and third quartiles of the pairs' ratios of
+# textfile's time over its peer's; and cpu_ratio, cpu_low and cpu_high likewise for the
+# CPU time (over the pairs whose CPU times are both above the shell's; empty if none is).
 compare() {
     local prepare=${3:-sync} count=${4:-$pairs} i ours theirs shell
     settled "$prepare" "$1" >/dev/null
