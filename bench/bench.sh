@@ -148,15 +148,15 @@ instructions() {
         sed -n 's/.*Collected : //p'
 }
 
-# window INPUT PREPARE: the milliseconds from the first write of the text into the file
-# (descriptor 3) to the end of the cut to its length, the time in which only SIGKILL or a
-# power cut could leave it half-changed; measured under strace, so an upper bound.
+# window INPUT PREPARE: the milliseconds in which the signals that end a run wait while the
+# file changes, from the mask that holds them to the one that lets them go, the time in which
+# only SIGKILL or a power cut could leave it half-changed; measured under strace, so an upper
+# bound.
 window() {
     bash -c "$2" && sync
-    strace -f --seccomp-bpf -ttt -T -e trace=write,sendfile,ftruncate -o window.trace \
-        "$program" <"$1" >/dev/null
-    awk '$3 ~ /^(write|sendfile)\(3,/ && !start { start = $2 }
-         $3 ~ /^ftruncate\(3,/ { gsub(/[<>]/, "", $NF); end = $2 + $NF }
+    strace -f --seccomp-bpf -ttt -e trace=rt_sigprocmask -o window.trace "$program" <"$1" >/dev/null
+    awk '/ rt_sigprocmask\(SIG_BLOCK, \[HUP INT QUIT TERM\]/ && !start { start = $2 }
+         / rt_sigprocmask\(SIG_SETMASK/ && start && !end { end = $2 }
          END { printf "%.2f", (end - start) * 1000 }' window.trace
 }
 
