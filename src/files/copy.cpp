@@ -76,9 +76,6 @@ int copyAllToDisk(int to, int from, long long begin, long long end) noexcept {
     if (const int err = platform::seekTo(from, begin)) {
         return err;
     }
-    if (const int err = platform::seekTo(to, begin)) {
-        return err;
-    }
     return zeroCopyAll(to, from, begin, end);
 }
 

@@ -11,14 +11,6 @@ namespace textfile {
 
 namespace {
 
-// Writes bytes `begin` to `end` of `text` at the same place in the file.
-int writeAt(int file, const char* text, long long begin, long long end) noexcept {
-    if (const int err = platform::seekTo(file, begin)) {
-        return err;
-    }
-    return platform::writeAll(file, text + begin, static_cast<std::size_t>(end - begin));
-}
-
 // After a failure to put a text in place, whose first `kept` bytes were to be written over
 // the old text: the file is cut back to `old` bytes where its old text is still whole, which
 // drops whatever was written past it, or else to its own size; the space reserved for it is
@@ -31,15 +23,15 @@ void giveBack(int file, long long old, long long kept, bool changed) noexcept {
     platform::releaseSpace(file, kept);
 }
 
-// Puts the text in place of the file's contents: `length` bytes, which `write(begin, end)`
-// writes at their place in the file. The order makes each way to fail show itself before a
-// byte of the old text changes. The part of the text past the old text's end is written first,
-// so that a full disk, a quota or the file-size limit is found there; then the holes under the
-// rest get their space (see reserveSpace); a text shorter than the old one has the file cut to
-// its length, so that a cut that fails changes nothing; and only then is the old text written
-// over. From the first change until the file holds the whole text at its length, the signals
-// that would end the run wait. On a failure before the old text changed, the file keeps it
-// whole, and its size and space as they were.
+// Puts the text in place of the file's contents: `length` bytes, of which `write(begin, end)`
+// writes those from `begin` to `end` at the file's position, which is `begin`. The order makes each
+// way to fail show itself before a byte of the old text changes. The part of the text past the old
+// text's end is written first, so that a full disk, a quota or the file-size limit is found there;
+// then the holes under the rest get their space (see reserveSpace); a text shorter than the old one
+// has the file cut to its length, so that a cut that fails changes nothing; and only then is the
+// old text written over. From the first change until the file holds the whole text at its length,
+// the signals that would end the run wait. On a failure before the old text changed, the file keeps
+// it whole, and its size and space as they were.
 template <typename Write>
 int replaceContents(int file, long long length, const Write& write) noexcept {
     long long old = 0;
@@ -51,7 +43,10 @@ int replaceContents(int file, long long length, const Write& write) noexcept {
     }
     const long long kept = std::min(old, length);
     platform::holdSignals();
-    int err = length > old ? write(old, length) : 0;
+    int err = 0;
+    if (length > old && (err = platform::seekTo(file, old)) == 0) {
+        err = write(old, length);
+    }
     if (err == 0) {
         err = platform::reserveSpace(file, kept);
     }
@@ -60,7 +55,7 @@ int replaceContents(int file, long long length, const Write& write) noexcept {
         err = platform::cutFile(file, length);
         changed = err == 0;
     }
-    if (err == 0) {
+    if (err == 0 && (err = platform::seekTo(file, 0)) == 0) {
         err = write(0, kept);
         // A write that failed before its first byte changed nothing.
         long long position = 0;
@@ -121,7 +116,8 @@ int storeText(int file, const char* name) noexcept {
     if (text.whole && size >= 0) {
         err = replaceContents(file, static_cast<long long>(text.size),
                               [&](long long begin, long long end) noexcept {
-                                  return writeAt(file, text.data, begin, end);
+                                  return platform::writeAll(file, text.data + begin,
+                                                            static_cast<std::size_t>(end - begin));
                               });
     } else if (size > 0 && platform::openTemporary(name, temporary) == 0) {
         platform::unlockFile(file);

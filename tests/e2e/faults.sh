@@ -80,7 +80,8 @@ if needs strace; then
     # old text cut. A confirmation means the new text, and a failure is reported once.
     calls='flock %fstat fallocate ftruncate lseek write sendfile sync_file_range fsync close'
     faults=$(for call in $calls; do
-        printf '%s ' "$call":error={EIO,ENOSPC,EDQUOT,EPERM} "$call:error=EINTR:when=1" \
+        printf '%s ' "$call":error={EIO,ENOSPC,EDQUOT,EPERM} "$call:error=EIO:when=2+" \
+            "$call:error=EINTR:when=1" \
             "$call":signal=SIG{INT,TERM,HUP,QUIT}:when=1
     done)
     printf 'a new text' >short.text
