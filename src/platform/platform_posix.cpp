@@ -472,17 +472,30 @@ int checkSizeLimit(long long length) noexcept {
                : 0;
 }
 
+namespace {
+
+// Reserves blocks for the file's first `length` bytes, its size kept (what lies past it is
+// written, not reserved): EOPNOTSUPP where the system or its file system cannot.
+int reserveBlocks(int file, long long length) noexcept {
+#if TEXTFILE_HAS_FALLOCATE
+    const int err = untilDone(
+        [&] { return fallocate(file, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(length)); });
+    return err == ENOSYS ? EOPNOTSUPP : err;
+#else
+    (void)file;
+    (void)length;
+    return EOPNOTSUPP;
+#endif
+}
+
+} // namespace
+
 int reserveSpace(int file, long long length) noexcept {
     if (length == 0) {
         return 0;
     }
-    int err = EOPNOTSUPP;
-#if TEXTFILE_HAS_FALLOCATE
-    // The size is kept: what lies past it is written, not reserved.
-    err = untilDone(
-        [&] { return fallocate(file, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(length)); });
-#endif
-    if (err == EOPNOTSUPP || err == ENOSYS) {
+    int err = reserveBlocks(file, length);
+    if (err == EOPNOTSUPP) {
         err = fillHoles(file, length);
     }
     if (err != 0) {
