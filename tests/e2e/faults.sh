@@ -78,7 +78,9 @@ if needs strace; then
     # changed leaves it whole, and after the whole new one is in, that one. Only a shorter
     # text that fails to be written, once the file was cut to its length, leaves a mix: the
     # old text cut. A confirmation means the new text, and a failure is reported once.
-    calls='flock %fstat fallocate ftruncate lseek write sendfile sync_file_range fsync close'
+    # (A 32-bit program makes the calls with 64 in their names, and _llseek.)
+    calls='flock %fstat fallocate ftruncate,ftruncate64 lseek,_llseek write sendfile,sendfile64
+        sync_file_range fsync close'
     faults=$(for call in $calls; do
         printf '%s ' "$call":error={EIO,ENOSPC,EDQUOT,EPERM} "$call:error=EIO:when=2+" \
             "$call:error=EINTR:when=1" \
@@ -102,7 +104,7 @@ if needs strace; then
                 status=$?
                 if cmp -s window.txt $text.text; then held=new
                 elif cmp -s window.txt $old.old; then held=old
-                elif cmp -s window.txt cut.old && [[ $fault == @(lseek|write|sendfile):* ]]; then held=cut
+                elif cmp -s window.txt cut.old && [[ $fault == @(lseek|write|sendfile)[,:]* ]]; then held=cut
                 else held=a-mix; fi
                 signal=${fault#*signal=SIG}
                 error=${fault#*error=}

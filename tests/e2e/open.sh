@@ -79,7 +79,7 @@ if on_posix && needs strace; then
                 a_part_shown && pass || fail "more than the file held was shown"; fi
         done
         cp large.bin changing.bin
-        for call in read splice sendfile %fstat lseek close; do
+        for call in read splice sendfile %fstat lseek,_llseek close; do
             case_name="a file shown into a $sink whose $call fails"
             show_under_strace -o /dev/null -P "'$(pwd -P)/changing.bin'" -e inject=$call:error=EIO
             if [ ! -s err ]; then cmp -s out whole; else { cmp -s out whole || a_part_shown; } &&
