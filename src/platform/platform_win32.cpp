@@ -203,10 +203,15 @@ int openTemporary(const char* beside, int& file) noexcept {
     return err;
 }
 
-// In text mode the position is where the file is read, whatever fewer bytes arrive.
+// In text mode the position is where the file is read, whatever fewer bytes arrive. It is
+// asked of Windows, not of the runtime, whose seek forgets that a Ctrl+Z ended the text.
 int positionOf(int file, long long& position) noexcept {
-    position = _telli64(file);
-    return position == -1 ? errno : 0;
+    LARGE_INTEGER now{};
+    if (SetFilePointerEx(handleOf(file), LARGE_INTEGER{}, &now, FILE_CURRENT) == 0) {
+        return errnoOf(GetLastError());
+    }
+    position = now.QuadPart;
+    return 0;
 }
 
 int cutFile(int file, long long length) noexcept { return _chsize_s(file, length); }
