@@ -29,6 +29,7 @@ endfunction()
 system_call(O_TMPFILE O_TMPFILE fcntl.h)              # a temporary file without a name
 system_call(FALLOCATE FALLOC_FL_KEEP_SIZE fcntl.h)    # a reservation that keeps the size
 system_call(PUNCH_HOLE FALLOC_FL_PUNCH_HOLE fcntl.h)  # a reservation given back
+system_call(SEEK_HOLE SEEK_HOLE unistd.h)             # where a file's holes are
 system_call(SENDFILE sendfile sys/sendfile.h)         # a copy within the system
 system_call(SYNC_FILE_RANGE sync_file_range fcntl.h)  # write-back started early
 system_call(SYNCFS syncfs unistd.h)                   # one file system synced

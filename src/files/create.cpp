@@ -61,10 +61,11 @@ int replaceContents(int file, long long length, const Write& write) noexcept {
         long long position = 0;
         changed = changed || err == 0 || platform::positionOf(file, position) != 0 || position > 0;
     }
-    // Whatever another program, which ignores the lock, wrote past the text goes.
+    // Another program that ignores the lock may have changed the file meanwhile: what it
+    // wrote past the text goes, and a file it cut holds no longer the whole text.
     long long size = length;
     if (err == 0 && (err = platform::sizeOf(file, size)) == 0 && size != length) {
-        err = platform::cutFile(file, length);
+        err = size < length ? ESTALE : platform::cutFile(file, length);
     }
     if (err != 0) {
         giveBack(file, old, kept, changed);

@@ -20,9 +20,11 @@ constexpr std::size_t kOtherBlock = std::size_t{128} * 1024;
 
 Copied copyOut(int file) noexcept {
     const platform::Sink sink = platform::sinkOf(kStandardOutput);
-    // The program's own pipe holds nothing to show: reading it would wait on its own writing.
-    if (sink == platform::Sink::pipe && platform::sameFile(file, kStandardOutput)) {
-        return {0, false};
+    // The program's own pipes hold nothing to show: reading one would wait on its own writing.
+    for (const int own : {kStandardOutput, platform::kStandardError}) {
+        if (platform::sinkOf(own) == platform::Sink::pipe && platform::sameFile(file, own)) {
+            return {0, false};
+        }
     }
     // A regular file is shown as far as it reached when showing began, so whatever is written
     // into it meanwhile is not: above all the program's own output, however the names reach the

@@ -92,16 +92,16 @@ int checkSizeLimit(long long length) noexcept;
 int reserveSpace(int file, long long length) noexcept;
 
 /// Gives back the blocks reserveSpace reserved in the first `length` bytes of a regular file that
-/// no write has filled since. Nothing where the system cannot: blocks of zeros written in its
-/// holes then stay.
+/// no write has filled since. Nothing where the system cannot tell them: blocks of zeros written
+/// in its holes stay.
 void releaseSpace(int file, long long length) noexcept;
 
-/// From holdSignals until releaseSignals, the signals that end a run from outside
-/// (SIGINT, SIGTERM, SIGHUP, SIGQUIT; on Windows Ctrl+C, Ctrl+Break and the console's
-/// close) wait, and take effect as usual right after: a file is never left half-changed
-/// by them. Held only around work that cannot wait on anyone, and not nested. (Windows
-/// still ends a program some seconds after its console is closed, and no program can
-/// hold off SIGKILL or TerminateProcess.)
+/// From holdSignals until releaseSignals, the signals that end a run from outside (on POSIX
+/// every one that can be held, SIGINT, SIGTERM, SIGHUP and SIGQUIT among them; on Windows
+/// Ctrl+C, Ctrl+Break and the console's close) wait, and take effect as usual right after: a
+/// file is never left half-changed by them. Held only around work that cannot wait on anyone, and
+/// not nested. (Windows still ends a program some seconds after its console is closed, and no
+/// program can hold off SIGKILL or TerminateProcess.)
 void holdSignals() noexcept;
 void releaseSignals() noexcept;
 

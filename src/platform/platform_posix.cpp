@@ -16,6 +16,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -89,10 +90,13 @@ int descriptorNamed(const char* name) noexcept {
 }
 #endif
 
+// The numbers tried where descriptors cannot be listed: so many, or up to the limit on
+// descriptors where that is higher, as one opened before the limit was lowered lies above it.
+constexpr long kMostTried = 65536;
+
 // Whether `found` holds for a descriptor this program has open, other than `except`: each
 // one listed in /proc/self/fd, whatever its number, where the listing can be read whole; else
-// each number below the limit on descriptors (the most a program may have open), which misses
-// one opened before the limit was lowered.
+// each number tried.
 template <typename Found> bool anyDescriptor(int except, const Found& found) noexcept {
 #if TEXTFILE_HAS_GETDENTS64
     const int listing = retryingOpen("/proc/self/fd", O_RDONLY | O_DIRECTORY);
@@ -115,7 +119,7 @@ template <typename Found> bool anyDescriptor(int except, const Found& found) noe
     }
 #endif
     long count = sysconf(_SC_OPEN_MAX);
-    count = count < 0 || count > INT_MAX ? INT_MAX : count;
+    count = count < kMostTried ? kMostTried : count > INT_MAX ? INT_MAX : count;
     for (int other = 0; other < count; ++other) {
         if (other != except && fcntl(other, F_GETFD) != -1 && found(other)) {
             return true;
@@ -130,13 +134,13 @@ bool leadsTo(int file, const struct stat& info) noexcept {
     return fstat(file, &other) == 0 && other.st_dev == info.st_dev && other.st_ino == info.st_ino;
 }
 
-// Whether this run reads the FIFO `info` tells of through one of its standard streams, which
-// are its own. Any other descriptor it was started with that could read it is closed, as the
-// program never reads one: so only a reader other than this run keeps the FIFO open for reading.
-bool readsItself(const struct stat& info) noexcept {
-    return anyDescriptor(-1, [&](int other) noexcept {
+// Whether this run reads the FIFO `fifo` through one of its standard streams, which are its
+// own. Any other descriptor it was started with that could read it is closed, as the program
+// never reads one: so that only a reader elsewhere keeps the FIFO open for reading.
+bool readsItself(int fifo) noexcept {
+    return anyDescriptor(fifo, [&](int other) noexcept {
         const int flags = fcntl(other, F_GETFL);
-        if (flags == -1 || (flags & O_ACCMODE) == O_WRONLY || !leadsTo(other, info)) {
+        if (flags == -1 || (flags & O_ACCMODE) == O_WRONLY || !sameFile(other, fifo)) {
             return false;
         }
         if (other <= kStandardError) {
@@ -145,6 +149,14 @@ bool readsItself(const struct stat& info) noexcept {
         close(other);
         return false;
     });
+}
+
+// Whether a FIFO opened for writing has a reader: with none, it is ready with an error.
+bool hasReader(int fifo) noexcept {
+    struct pollfd ready {
+        fifo, POLLOUT, 0
+    };
+    return poll(&ready, 1, 0) != -1 && (ready.revents & (POLLERR | POLLHUP)) == 0;
 }
 
 // Opens `name` for writing if it is a FIFO, without waiting for a reader, and then makes
@@ -157,9 +169,6 @@ int openFifo(const char* name, int& file) noexcept {
     if (stat(name, &info) != 0 || (info.st_mode & S_IFMT) != S_IFIFO) {
         return 0;
     }
-    if (readsItself(info)) {
-        return ENXIO;
-    }
     const int fifo = retryingOpen(name, O_WRONLY | O_NONBLOCK);
     if (fifo == -1) {
         return errno;
@@ -167,23 +176,24 @@ int openFifo(const char* name, int& file) noexcept {
     int err = 0;
     if (typeOf(fifo) == S_IFIFO) {
         const int flags = fcntl(fifo, F_GETFL);
-        if (flags != -1 && fcntl(fifo, F_SETFL, flags & ~O_NONBLOCK) != -1) {
+        if (readsItself(fifo) || !hasReader(fifo)) {
+            err = ENXIO;
+        } else if (flags != -1 && fcntl(fifo, F_SETFL, flags & ~O_NONBLOCK) != -1) {
             file = fifo;
             return 0;
+        } else {
+            err = errno;
         }
-        err = errno;
     }
     close(fifo);
     return err;
 }
 
-// The signals that end a run from outside.
-sigset_t endingSignals() noexcept {
+// The signals held while a file changes: every one that can be held, so that none that
+// would end the run (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1...) strikes inside.
+sigset_t heldSignals() noexcept {
     sigset_t set;
-    sigemptyset(&set);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-        sigaddset(&set, signal);
-    }
+    sigfillset(&set);
     return set;
 }
 
@@ -276,7 +286,7 @@ int openNameless(const char* directory, int& file) noexcept {
 }
 
 // A file in `directory` for reading and writing that no name leads to, made the POSIX way:
-// with a name, unlinked at once. The ending signals wait in between, so that no run
+// with a name, unlinked at once. The signals wait in between, so that no run
 // leaves the name behind (only SIGKILL can end it there). One whose name cannot be unlinked
 // (a directory that refuses removals) is closed and not used.
 int openUnlinked(const char* directory, int& file) noexcept {
@@ -285,9 +295,9 @@ int openUnlinked(const char* directory, int& file) noexcept {
     if (length < 0 || static_cast<std::size_t>(length) >= path.size()) {
         return ENAMETOOLONG;
     }
-    const sigset_t ending = endingSignals();
+    const sigset_t held = heldSignals();
     sigset_t before;
-    sigprocmask(SIG_BLOCK, &ending, &before);
+    sigprocmask(SIG_BLOCK, &held, &before);
     file = mkstemp(path.data());
     int err = file == -1 ? errno : 0;
     if (file != -1 && unlink(path.data()) != 0) {
@@ -302,47 +312,73 @@ int openUnlinked(const char* directory, int& file) noexcept {
     return err;
 }
 
-// Calls `visit(at, size)` for each block of the regular file's first `length` bytes that holds
-// only zeros, a hole or not (a reservation reads as zeros too), as read in blocks of its file
-// system; stops at the first error, and returns it.
-template <typename Visit> int forEachZeroBlock(int file, long long length, const Visit& visit) {
+// Zeros, to fill holes with: of the program's own, not on the stack, which the answers use
+// already.
+const std::array<char, 65536> zeros{};
+
+// Calls `visit(at, size)` for each hole in the regular file's first `length` bytes, where the
+// system tells holes (a reservation not yet written reads as one); else for each run of its
+// blocks that hold only zeros, read in blocks of its file system. Stops at the first error,
+// and returns it.
+template <typename Visit> int forEachHole(int file, long long length, const Visit& visit) {
+#if TEXTFILE_HAS_SEEK_HOLE
+    for (off_t at = 0; at < length;) {
+        const off_t hole = lseek(file, at, SEEK_HOLE);
+        if (hole == -1 || hole >= length) {
+            return hole == -1 && errno != ENXIO ? errno : 0; // ENXIO: past the end
+        }
+        off_t data = lseek(file, hole, SEEK_DATA);
+        if (data == -1 && errno != ENXIO) {
+            return errno;
+        }
+        data = data == -1 || data > length ? static_cast<off_t>(length) : data;
+        if (const int err =
+                visit(static_cast<long long>(hole), static_cast<long long>(data - hole))) {
+            return err;
+        }
+        at = data;
+    }
+    return 0;
+#else
+    static std::array<char, zeros.size()> blockRead;
     struct stat info {};
     if (fstat(file, &info) != 0) {
         return errno;
     }
-    static const std::array<char, 65536> zeros{};
-    std::array<char, 65536> data;
     const auto unit = static_cast<long long>(
-        std::clamp<blksize_t>(info.st_blksize, 512, static_cast<blksize_t>(zeros.size())));
+        std::clamp<blksize_t>(info.st_blksize, 512, static_cast<blksize_t>(blockRead.size())));
     const long long end = std::min<long long>(length, info.st_size);
     for (long long at = 0; at < end;) {
         const auto size = static_cast<std::size_t>(std::min(unit, end - at));
         const Transfer read =
-            retried([&] { return pread(file, data.data(), size, static_cast<off_t>(at)); });
+            retried([&] { return pread(file, blockRead.data(), size, static_cast<off_t>(at)); });
         if (read.error != 0 || read.count == 0) {
             return read.error;
         }
-        if (std::memcmp(data.data(), zeros.data(), read.count) == 0) {
-            if (const int err = visit(at, zeros.data(), read.count)) {
+        if (std::memcmp(blockRead.data(), zeros.data(), read.count) == 0) {
+            if (const int err = visit(at, static_cast<long long>(read.count))) {
                 return err;
             }
         }
         at += static_cast<long long>(read.count);
     }
     return 0;
+#endif
 }
 
-// Writes the zeros each block of zeros in the file's first `length` bytes reads as, so that
-// its holes get blocks of their own: the way for a file system that offers no reservation.
+// Gives each hole in the file's first `length` bytes blocks of the zeros it reads as: the way
+// for a file system that offers no reservation.
 int fillHoles(int file, long long length) noexcept {
-    return forEachZeroBlock(file, length, [&](long long at, const char* zeros, std::size_t size) {
+    return forEachHole(file, length, [&](long long at, long long size) {
         while (size > 0) {
+            const auto part =
+                static_cast<std::size_t>(std::min(size, static_cast<long long>(zeros.size())));
             const Transfer wrote =
-                retried([&] { return pwrite(file, zeros, size, static_cast<off_t>(at)); });
+                retried([&] { return pwrite(file, zeros.data(), part, static_cast<off_t>(at)); });
             if (wrote.error != 0 || wrote.count == 0) {
                 return wrote.error != 0 ? wrote.error : ENOSPC;
             }
-            size -= wrote.count;
+            size -= static_cast<long long>(wrote.count);
             at += static_cast<long long>(wrote.count);
         }
         return 0;
@@ -504,11 +540,12 @@ int reserveSpace(int file, long long length) noexcept {
     return err;
 }
 
-// A reservation, and a hole filled with zeros, reads as zeros: each block of zeros is punched
-// out, which leaves what the file reads as unchanged. Where the system cannot, nothing.
+// A reservation not yet written reads as a hole: each hole is punched again, which leaves the
+// holes the file had, and every byte it holds, as they were. Where the system cannot tell
+// holes or punch them, nothing.
 void releaseSpace(int file, long long length) noexcept {
-#if TEXTFILE_HAS_PUNCH_HOLE
-    (void)forEachZeroBlock(file, length, [&](long long at, const char*, std::size_t size) {
+#if TEXTFILE_HAS_PUNCH_HOLE && TEXTFILE_HAS_SEEK_HOLE
+    (void)forEachHole(file, length, [&](long long at, long long size) {
         (void)untilDone([&] {
             return fallocate(file, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
                              static_cast<off_t>(at), static_cast<off_t>(size));
@@ -529,8 +566,8 @@ sigset_t heldFrom;
 } // namespace
 
 void holdSignals() noexcept {
-    const sigset_t ending = endingSignals();
-    sigprocmask(SIG_BLOCK, &ending, &heldFrom);
+    const sigset_t held = heldSignals();
+    sigprocmask(SIG_BLOCK, &held, &heldFrom);
 }
 
 void releaseSignals() noexcept { sigprocmask(SIG_SETMASK, &heldFrom, nullptr); }

@@ -429,6 +429,14 @@ if on_posix; then
     timeout 20 sh -c 'exec "$@" 7<>pipe.fifo' sh "${PROGRAM[@]}" <in >out 2>err
     status=$?
     expect_run "$ASK_COMMAND$ASK_NAME" 'Error: No such device or address\n'
+    # ... above a limit on descriptors lowered since, or named through that descriptor.
+    timeout 20 bash -c 'exec 7<>pipe.fifo; ulimit -n 5; exec "$@"' bash "${PROGRAM[@]}" <in >out 2>err
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: No such device or address\n'
+    sed -i '2s|.*|/proc/self/fd/7|' in
+    timeout 20 sh -c 'exec "$@" 7<>pipe.fifo' sh "${PROGRAM[@]}" <in >out 2>err
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: No such device or address\n'
     # A device, or a FIFO with a reader, takes a long text as it arrives.
     head -c 1200000 /dev/zero | tr '\0' v >slow.expected
     { printf 'create\n/dev/null\n'; cat slow.expected; printf '\n'; } >in

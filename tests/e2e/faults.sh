@@ -75,16 +75,16 @@ if needs strace; then
     # shorter and longer than itself. Every call on the file from its lock to its close fails
     # with each error, or delivers each signal that ends a run. Signals wait while the file
     # changes, so a signalled run leaves either text whole; a failure before the old text
-    # changed leaves it whole, and after the whole new one is in, that one. Only a shorter
-    # text that fails to be written, once the file was cut to its length, leaves a mix: the
-    # old text cut. A confirmation means the new text, and a failure is reported once.
+    # changed leaves it whole, and after the whole new one is in, that one. Only a write that
+    # fails after the first byte changed leaves a mix: part of each, or the old text cut to a
+    # shorter one's length. A confirmation means the new text, and a failure is reported once.
     # (A 32-bit program makes the calls with 64 in their names, and _llseek.)
     calls='flock %fstat fallocate ftruncate,ftruncate64 lseek,_llseek write sendfile,sendfile64
         sync_file_range fsync close'
     faults=$(for call in $calls; do
         printf '%s ' "$call":error={EIO,ENOSPC,EDQUOT,EPERM} "$call:error=EIO:when=2+" \
             "$call:error=EINTR:when=1" \
-            "$call":signal=SIG{INT,TERM,HUP,QUIT}:when=1
+            "$call":signal=SIG{INT,TERM,HUP,QUIT,USR1,ALRM}:when=1
     done)
     printf 'a new text' >short.text
     head -c 1200000 /dev/zero | tr '\0' N >long.text
@@ -105,6 +105,8 @@ if needs strace; then
                 if cmp -s window.txt $text.text; then held=new
                 elif cmp -s window.txt $old.old; then held=old
                 elif cmp -s window.txt cut.old && [[ $fault == @(lseek|write|sendfile)[,:]* ]]; then held=cut
+                # A write that fails once the old text began to change, as a failing disk does.
+                elif [[ $fault == @(write|sendfile)*:error=EIO:when=2+ ]]; then held=part
                 else held=a-mix; fi
                 signal=${fault#*signal=SIG}
                 error=${fault#*error=}
@@ -119,6 +121,36 @@ if needs strace; then
                 fi && pass || fail "status $status, the file holds $held, reported: $(cat err)"
             done
         done
+    done
+fi
+
+test_case "a file cut, grown, removed or replaced by another program while its text is stored"
+if needs strace; then
+    # Stopped once the part of the text past the old one is written, the file is changed by a
+    # program that ignores the lock. A grown file is cut to the text; one cut, removed or
+    # replaced is reported, not confirmed, and a replacement is left alone.
+    input 'create\nwindow.txt\na new and longer text\n'
+    for change in 'truncate -s 2' 'tee -a' 'rm' 'replace'; do
+        case_name="a file changed by '$change' while its text is stored"
+        printf 'old text' >window.txt
+        rm -f trace
+        (ASAN_OPTIONS=detect_leaks=0 exec strace -o trace -P "$(pwd -P)/window.txt" \
+            -e inject=write,sendfile:signal=SIGSTOP:when=1 "$TEXTFILE" <in >out 2>err) &
+        eventually "the text's first part to be written" grep -qs 'stopped by SIGSTOP' trace
+        case $change in
+        replace) printf 'other' >other.txt && mv other.txt window.txt ;;
+        rm) rm window.txt ;;
+        *) $change window.txt <in >/dev/null ;;
+        esac
+        while pkill -CONT -x textfile; do sleep 0.1; done
+        wait $!
+        status=$?
+        case $change in
+        tee*) expect_run "$ASKED$CREATED" '' && expect_bytes window.txt 'a new and longer text' ;;
+        truncate*) expect_run "$ASKED" '\nError: Stale file handle\n' ;;
+        rm) expect_run "$ASKED" "\n$NO_SUCH_FILE" ;;
+        replace) expect_run "$ASKED" '\nError: Stale file handle\n' && expect_bytes window.txt 'other' ;;
+        esac
     done
 fi
 
@@ -186,12 +218,28 @@ if needs native unsanitized; then
     (ulimit -v "$high" && textfile <in >out 2>err)
     status=$?
     expect_run "$ASK_COMMAND$ASK_LOCATION\nstored in the least memory\n" ''
+    # ... and on the least stack a run that asks for one answer takes: what a store needs
+    # while the file changes (filling a sparse file's holes, where they cannot be reserved)
+    # is of the program's own, not on the stack.
+    stack_starts() { { (ulimit -s "$1" && exec "$TEXTFILE" <in >/dev/null 2>&1); } 2>/dev/null; }
+    input 'close\n'
+    low=0 high=8192
+    while [ $((high - low)) -gt 4 ]; do
+        middle=$(((low + high) / 2))
+        if stack_starts "$middle"; then high=$middle; else low=$middle; fi
+    done
+    truncate -s 3000000 limited.txt
+    input 'create\nlimited.txt\nstored on the least stack\n'
+    (ulimit -s "$((high + 8))" && textfile <in >out 2>err)
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    expect_bytes limited.txt 'stored on the least stack'
     rm limited.txt
 fi
 
 test_case "no file but the named ones was touched"
 ls -A | grep -avxE 'answers|err|expected|in|out|listing.*' | sort >listing
-printf '%s\n' aside asked confirmed cut.old folder kept.txt long.text longer.old "$name" reported \
+printf '%s\n' aside asked confirmed cut.old folder kept.txt long.text longer.old "$name" reported trace \
     short.text shorter.old shown.txt vanishing.txt window.txt | sort >listing.expected
 expect_same listing.expected listing
 

@@ -113,9 +113,13 @@ expect_err ''
 expect_status 0
 expect_bytes own.out "$ASK_COMMAND$ASK_LOCATION$NL$ASK_COMMAND$ASK_LOCATION$NL$NL"
 if on_posix; then
-    # Its own pipe holds nothing to show: reading it would wait on its own writing.
+    # Its own pipes hold nothing to show: reading one would wait on its own writing.
     input 'open\n/dev/stdout\n'
     timeout 60 "${PROGRAM[@]}" <in 2>err | cat >out
+    status=${PIPESTATUS[0]}
+    expect_run "$ASK_COMMAND$ASK_LOCATION\n\n" ''
+    input 'open\n/dev/stderr\n'
+    timeout 60 "${PROGRAM[@]}" <in 2>&1 >out | cat >err
     status=${PIPESTATUS[0]}
     expect_run "$ASK_COMMAND$ASK_LOCATION\n\n" ''
     # Appended to, past the largest block: shown once, as far as it reached.
