@@ -175,13 +175,14 @@ int openFifo(const char* name, int& file) noexcept {
     }
     int err = 0;
     if (typeOf(fifo) == S_IFIFO) {
-        const int flags = fcntl(fifo, F_GETFL);
         if (readsItself(fifo) || !hasReader(fifo)) {
             err = ENXIO;
-        } else if (flags != -1 && fcntl(fifo, F_SETFL, flags & ~O_NONBLOCK) != -1) {
-            file = fifo;
-            return 0;
         } else {
+            const int flags = fcntl(fifo, F_GETFL);
+            if (flags != -1 && fcntl(fifo, F_SETFL, flags & ~O_NONBLOCK) != -1) {
+                file = fifo;
+                return 0;
+            }
             err = errno;
         }
     }

@@ -142,7 +142,7 @@ if needs strace; then
         rm) rm window.txt ;;
         *) $change window.txt <in >/dev/null ;;
         esac
-        while pkill -CONT -x textfile; do sleep 0.1; done
+        while kill -0 $! 2>/dev/null; do pkill -CONT -x textfile; sleep 0.1; done
         wait $!
         status=$?
         case $change in

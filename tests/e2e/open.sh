@@ -72,7 +72,7 @@ if on_posix && needs strace; then
             eventually "the first read to end" grep -qs 'stopped by SIGSTOP' trace
             $change changing.bin <large.bin >/dev/null
             # (A call of each kind stops it once.)
-            while pkill -CONT -x textfile; do sleep 0.1; done
+            while kill -0 $! 2>/dev/null; do pkill -CONT -x textfile; sleep 0.1; done
             wait
             expect_err ''
             if [ "$change" = 'tee -a' ]; then expect_same whole out; else
