@@ -4,6 +4,8 @@
 #include "files/copy.hpp"
 #include "platform/platform.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 
 namespace textfile {
@@ -19,12 +21,13 @@ using platform::kStandardOutput;
 constexpr std::size_t kOtherBlock = std::size_t{128} * 1024;
 
 Copied copyOut(int file) noexcept {
-    const platform::Sink sink = platform::sinkOf(kStandardOutput);
     // The program's own pipes hold nothing to show: reading one would wait on its own writing.
-    for (const int own : {kStandardOutput, platform::kStandardError}) {
-        if (platform::sinkOf(own) == platform::Sink::pipe && platform::sameFile(file, own)) {
-            return {0, false};
-        }
+    const std::array<int, 2> own{kStandardOutput, platform::kStandardError};
+    if (std::any_of(own.begin(), own.end(), [&](int stream) noexcept {
+            return platform::sinkOf(stream) == platform::Sink::pipe &&
+                   platform::sameFile(file, stream);
+        })) {
+        return {0, false};
     }
     // A regular file is shown as far as it reached when showing began, so whatever is written
     // into it meanwhile is not: above all the program's own output, however the names reach the
@@ -34,8 +37,8 @@ Copied copyOut(int file) noexcept {
     if (const int err = platform::sizeOf(file, size)) {
         return {err, false};
     }
-    return copyInBlocks(kStandardOutput, file,
-                        sink == platform::Sink::regularFile ? kLargestBlock : kOtherBlock,
+    const bool intoFile = platform::sinkOf(kStandardOutput) == platform::Sink::regularFile;
+    return copyInBlocks(kStandardOutput, file, intoFile ? kLargestBlock : kOtherBlock,
                         size > 0 ? size : -1);
 }
 
