@@ -65,7 +65,7 @@ int replaceContents(int file, long long length, const Write& write) noexcept {
     // wrote past the text goes, and a file it cut holds no longer the whole text.
     long long size = length;
     if (err == 0 && (err = platform::sizeOf(file, size)) == 0 && size != length) {
-        err = size < length ? ESTALE : platform::cutFile(file, length);
+        err = size < length ? platform::changedMeanwhile() : platform::cutFile(file, length);
     }
     if (err != 0) {
         giveBack(file, old, kept, changed);

@@ -121,6 +121,10 @@ void startWriteback(int file, long long offset, long long length) noexcept;
 /// the directory. Nothing on Windows, whose file systems keep their directories themselves.
 int syncDirectoryOf(const char* name) noexcept;
 
+/// The error number for a file that another program cut while the program stored into it:
+/// ESTALE, as for one replaced, where the system has it; else EIO.
+int changedMeanwhile() noexcept;
+
 /// Whether `name` still leads to the open file, which may have been removed or replaced
 /// while the program waited: 0, ENOENT when the name is gone, EISDIR when a directory took
 /// its place, ESTALE when another file did. Windows lets no one remove or replace a file

@@ -628,6 +628,8 @@ int syncDirectoryOf(const char* name) noexcept {
     return cannotSync(err) ? 0 : err;
 }
 
+int changedMeanwhile() noexcept { return ESTALE; }
+
 int checkStillNamed(int file, const char* name) noexcept {
     struct stat named {};
     if (stat(name, &named) != 0) {

@@ -251,6 +251,9 @@ int syncDirectoryOf(const char* /*name*/) noexcept { return 0; }
 
 int checkStillNamed(int /*file*/, const char* /*name*/) noexcept { return 0; }
 
+// Windows' runtime knows no ESTALE.
+int changedMeanwhile() noexcept { return EIO; }
+
 Transfer readBlock(int file, char* buffer, std::size_t size) noexcept {
     const int count = _read(file, buffer, callSize(size));
     return count >= 0 ? Transfer{static_cast<std::size_t>(count), 0} : Transfer{0, errno};
