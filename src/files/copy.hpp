@@ -26,13 +26,12 @@ struct Copied {
 /// Copies `from` into `to` in blocks of `blockSize` (at most kLargestBlock).
 Copied copyInBlocks(int to, int from, std::size_t blockSize, long long end) noexcept;
 
-/// Copies `from`, from its position `begin`, into the regular file `to` at the same place,
-/// where `to`'s position must be:
-/// moving it within the system without a copy through the program where the system can, else
-/// as copyInBlocks does. `to` is synced next, so what is copied is sent on to the storage
-/// device as it goes, and the sync waits less. Returns 0 or the error number. (A file another
-/// program may change meanwhile is never moved that way: the system moves references to its
-/// pages, which show a cut as zeros.)
+/// Copies `from`, from its position `begin`, into the regular file `to` at the same place
+/// (where `to`'s position must be), moving it within the system without a copy through the
+/// program where the system can, else as copyInBlocks does. `to` is synced next, so what is
+/// copied is sent on to the storage device as it goes, and the sync waits less. Returns 0 or
+/// the error number. (A file another program may change meanwhile is never moved that way: the
+/// system moves references to its pages, which show a cut as zeros.)
 int copyAllToDisk(int to, int from, long long begin, long long end) noexcept;
 
 } // namespace textfile
