@@ -95,9 +95,11 @@ TEST_F(Input, LeavesALineLongerThanTheBufferToBeCopiedWhole) {
 
 TEST_F(Input, TakesTheLongestAnswerAndRefusesOneByteMore) {
     const std::string longest(kAnswerLimit, 'a');
-    feed({longest.substr(0, 1000), longest.substr(1000) + "\nnext\n", longest, "b\n"});
+    feed({longest.substr(0, 1000), longest.substr(1000) + "\nnext\n", longest, "\n", longest,
+          "b\n"});
     EXPECT_EQ(answer(), longest);
     EXPECT_EQ(answer(), "next");
+    EXPECT_EQ(answer(), longest); // its line feed arrives in a read of its own
     EXPECT_EQ(answer(), "(too long)");
 }
 

@@ -122,6 +122,20 @@ if needs strace; then
             done
         done
     done
+    # From a pipe, a long text arrives in pieces of any size, and a piece that crosses a MiB
+    # of the file is written in two. Into an empty file, any one write that fails is reported.
+    { printf 'create\nwindow.txt\n'; head -c 2200000 /dev/zero | tr '\0' P; printf '\n'; } >in
+    tail -n 1 in | head -c -1 >long.text
+    for when in $(seq 40); do
+        case_name="write:error=EIO:when=$when, a text from a pipe"
+        : >window.txt
+        cat in | (ASAN_OPTIONS=detect_leaks=0 exec strace -o /dev/null -P "$(pwd -P)/window.txt" \
+            -e inject=write:error=EIO:when=$when "$TEXTFILE" >out 2>err)
+        status=$?
+        if cmp -s out confirmed; then cmp -s window.txt long.text && [ ! -s err ]
+        else cmp -s out asked && [ "$(cat err)" = "$(printf '\nError: %s' "$(error_text EIO)")" ]
+        fi && [ $status -eq 0 ] && pass || fail "status $status, reported: $(cat err)"
+    done
 fi
 
 test_case "a file cut, grown, removed or replaced by another program while its text is stored"
