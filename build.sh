@@ -124,7 +124,7 @@ i686)
     i686_tests
     ;;
 windows)
-    install_missing "${build_tools[@]}" "${mingw_i686[@]}" strace unzip
+    install_missing "${build_tools[@]}" "${mingw_i686[@]}" strace tmux unzip
     install_missing --with-recommends wine wine32:i386
     cmake --preset windows >&2
     cmake --build --preset windows >&2
