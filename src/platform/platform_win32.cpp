@@ -91,7 +91,7 @@ int lastError() noexcept { return errnoOf(GetLastError()); }
 // Whether the program's standard input is a console, which is read as UTF-16 (readConsole).
 bool inputIsConsole() noexcept {
     DWORD mode = 0;
-    return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+    return GetConsoleMode(handleOf(kStandardInput), &mode) != 0;
 }
 
 // The code page of the bytes the program reads: a console's input code page, whose bytes a
@@ -108,11 +108,14 @@ using NameBuffer = std::array<wchar_t, 32768>;
 // `name`, in the input's code page, as Windows' wide calls take it.
 int wideName(const char* name, NameBuffer& wide) noexcept {
     const int size = static_cast<int>(wide.size());
-    if (MultiByteToWideChar(inputCodePage(), MB_ERR_INVALID_CHARS, name, -1, wide.data(), size) ==
-        0) {
-        return lastError();
+    const UINT codePage = inputCodePage();
+    // Bytes the code page does not hold are an error, not another name; a few code pages
+    // (UTF-7, ISO 2022) take no flags at all.
+    int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, name, -1, wide.data(), size);
+    if (length == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+        length = MultiByteToWideChar(codePage, 0, name, -1, wide.data(), size);
     }
-    return 0;
+    return length != 0 ? 0 : lastError();
 }
 
 // Opens a new file in `directory` (that ends with a separator or not), named txt and
@@ -223,6 +226,9 @@ void awaitConsoleEvent() noexcept {
     }
 }
 
+// The code page of GB 18030, which holds every character.
+constexpr UINT kGb18030 = 54936;
+
 // The units of one console read, from console.units[console.held] on, as bytes.
 int takeConsoleUnits(std::size_t count) noexcept {
     const ConsoleText text = takeConsoleText(console.units.data(), console.held + count);
@@ -231,12 +237,18 @@ int takeConsoleUnits(std::size_t count) noexcept {
     const int bytes = static_cast<int>(console.bytes.size());
     int converted = 0;
     if (units > 0) {
-        // A character the code page lacks is an error, not a '?' in its place.
+        // A character the code page lacks is an error, not a '?' in its place. UTF-8 and
+        // GB 18030 hold every character, and are told only to refuse a broken one; a few
+        // code pages (UTF-7, ISO 2022) take no flags at all.
         BOOL lacking = FALSE;
-        const bool utf8 = codePage == CP_UTF8;
+        const bool whole = codePage == CP_UTF8 || codePage == kGb18030;
         converted = WideCharToMultiByte(
-            codePage, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, console.units.data(),
-            units, console.bytes.data(), bytes, nullptr, utf8 ? nullptr : &lacking);
+            codePage, whole ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, console.units.data(),
+            units, console.bytes.data(), bytes, nullptr, whole ? nullptr : &lacking);
+        if (converted == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+            converted = WideCharToMultiByte(codePage, 0, console.units.data(), units,
+                                            console.bytes.data(), bytes, nullptr, nullptr);
+        }
         if (converted == 0 || lacking) {
             return converted == 0 ? lastError() : EILSEQ;
         }
