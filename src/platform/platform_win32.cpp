@@ -239,13 +239,14 @@ int takeConsoleUnits(std::size_t count) noexcept {
     if (units > 0) {
         // A character the code page lacks is an error, not a '?' in its place. UTF-8 and
         // GB 18030 hold every character, and are told only to refuse a broken one; a few
-        // code pages (UTF-7, ISO 2022) take no flags at all.
+        // code pages (UTF-7, ISO 2022) take no flags at all, and Wine takes none for GB 18030.
         BOOL lacking = FALSE;
         const bool whole = codePage == CP_UTF8 || codePage == kGb18030;
         converted = WideCharToMultiByte(
             codePage, whole ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, console.units.data(),
             units, console.bytes.data(), bytes, nullptr, whole ? nullptr : &lacking);
-        if (converted == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+        if (converted == 0 &&
+            (GetLastError() == ERROR_INVALID_FLAGS || GetLastError() == ERROR_INVALID_PARAMETER)) {
             converted = WideCharToMultiByte(codePage, 0, console.units.data(), units,
                                             console.bytes.data(), bytes, nullptr, nullptr);
         }
