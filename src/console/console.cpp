@@ -1,6 +1,5 @@
 #include "console/console.hpp"
 
-#include "console/answer.hpp"
 #include "platform/platform.hpp"
 
 #include <algorithm>
@@ -32,6 +31,11 @@ void say(const char* text) noexcept {
     if (err != 0 && outputFailure.firstError == 0) {
         outputFailure.firstError = err;
     }
+}
+
+void askAnswer(const char* prompt, Answer& answer) noexcept {
+    say(prompt);
+    readAnswer(answer);
 }
 
 void markOutputFailureReported() noexcept { outputFailure.reported = true; }

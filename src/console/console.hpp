@@ -1,5 +1,9 @@
 #pragma once
 
+// The dialogue's side of the console: prompts, answers and reports.
+
+#include "console/input.hpp"
+
 namespace textfile {
 
 /// Sets up the standard streams before the dialogue starts (see the platform layer) and
@@ -10,6 +14,9 @@ void prepareConsole() noexcept;
 /// the program waits, and before any error report that follows it. A failure is kept for
 /// finishConsole.
 void say(const char* text) noexcept;
+
+/// Writes the prompt to standard output, then reads the answer.
+void askAnswer(const char* prompt, Answer& answer) noexcept;
 
 /// Tells the console that a write to standard output failed and that the caller reports
 /// it: finishConsole then adds no report of its own.

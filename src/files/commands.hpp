@@ -1,6 +1,22 @@
 #pragma once
 
+// The commands and the table that names them.
+
 namespace textfile {
+
+/// What a command may do with files: what the fuzzer holds each command to.
+enum class Effect {
+    none,   ///< touches no file
+    shows,  ///< shows an existing file, changing none
+    stores, ///< stores the text answer in the named file, creating it: that file alone
+};
+
+/// A command the dialogue knows: the word that asks for it, what it runs, and its effect.
+struct Command {
+    const char* word;
+    void (*run)() noexcept;
+    Effect effect;
+};
 
 /// The "create" command: asks for a file name and one line of text, stores exactly that
 /// text in the file (created, or emptied if it exists) and confirms once it is stored.
@@ -9,5 +25,13 @@ void createFile() noexcept;
 /// The "open" command: asks for the location of an existing file and shows its whole
 /// contents on standard output.
 void openFile() noexcept;
+
+/// The command `word` asks for: a word matches only as a whole, byte for byte. nullptr
+/// for a word that names none.
+const Command* findCommand(const char* word) noexcept;
+
+/// Asks for one command word and runs the matching command; a word that matches none
+/// is answered with a message. Returns when the command has finished: one command per run.
+void runCommand() noexcept;
 
 } // namespace textfile

@@ -1,5 +1,6 @@
 #include "files/copy.hpp"
 
+#include "console/input.hpp"
 #include "platform/platform.hpp"
 
 #include <algorithm>
@@ -21,6 +22,28 @@ std::size_t leftOf(long long position, long long end, std::size_t most) noexcept
     }
     const auto left = static_cast<unsigned long long>(std::max(end - position, 0LL));
     return left < most ? static_cast<std::size_t>(left) : most;
+}
+
+// A long text is written so that its large writes start at multiples of this size in the
+// file. The answers before the text shift it against the blocks it is read in, so one of
+// the two copies is unaligned; into the file's pages that measured 40% more system time
+// than out of the program's buffer.
+constexpr std::size_t kWriteAlignment = std::size_t{1024} * 1024;
+
+// Writes `size` bytes that belong at offset `written` in the file, in two writes where
+// they cross a multiple of kWriteAlignment: the part before it, then the rest.
+int writeAligned(int file, const char* data, std::size_t size, long long written) noexcept {
+    const auto offset =
+        static_cast<std::size_t>(static_cast<unsigned long long>(written) % kWriteAlignment);
+    const std::size_t head = std::min(size, (kWriteAlignment - offset) % kWriteAlignment);
+    if (head > 0 && head < size) {
+        if (const int err = platform::writeAll(file, data, head)) {
+            return err;
+        }
+        data += head;
+        size -= head;
+    }
+    return platform::writeAll(file, data, size);
 }
 
 } // namespace
@@ -77,6 +100,27 @@ int copyAllToDisk(int to, int from, long long begin, long long end) noexcept {
         return err;
     }
     return zeroCopyAll(to, from, begin, end);
+}
+
+int copyLine(int to, long long offset, long long& written, long long writeBackEvery) noexcept {
+    written = 0;
+    long long sent = 0; // written and sent on to the storage device
+    for (;;) {
+        const LinePiece piece = nextLinePiece();
+        if (piece.error != 0) {
+            return piece.error;
+        }
+        if (const int err = writeAligned(to, piece.data, piece.size, offset + written)) {
+            return err;
+        }
+        written += static_cast<long long>(piece.size);
+        for (; writeBackEvery > 0 && written - sent >= writeBackEvery; sent += writeBackEvery) {
+            platform::startWriteback(to, offset + sent, writeBackEvery);
+        }
+        if (piece.lineEnd) {
+            return 0;
+        }
+    }
 }
 
 } // namespace textfile

@@ -1,8 +1,8 @@
 #pragma once
 
-// Copying one open file into another, shared by the commands: within the system where it
-// can, else through one fixed block buffer. Each copy reads `from` from its position up to the
-// position `end`, or to its end where `end` is negative.
+// Copies into an open file: of another file, within the system where it can, else through one
+// fixed block buffer (each reads `from` from its position up to the position `end`, or to its
+// end where `end` is negative); and of the current input line, as it arrives.
 
 #include <cstddef>
 
@@ -33,5 +33,14 @@ Copied copyInBlocks(int to, int from, std::size_t blockSize, long long end) noex
 /// the error number. (A file another program may change meanwhile is never moved that way: the
 /// system moves references to its pages, which show a cut as zeros.)
 int copyAllToDisk(int to, int from, long long begin, long long end) noexcept;
+
+/// Writes the text of the current input line into `to`, at its position, which is `offset`,
+/// as it arrives, in bounded memory; the rest of the line, after a zero byte, is read and
+/// dropped. Sets `written` to the bytes written, counted as file offsets are (a text may
+/// outgrow the memory a 32-bit program can count). If `writeBackEvery` is above 0, `to` is a
+/// regular file that is synced next: each `writeBackEvery` bytes written are sent on to its
+/// storage device at once, so that the sync has less left to wait for. Returns 0, or the first
+/// error number: a failed write, or a failed read (a text cut short is not all written).
+int copyLine(int to, long long offset, long long& written, long long writeBackEvery) noexcept;
 
 } // namespace textfile

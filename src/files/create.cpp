@@ -1,7 +1,7 @@
-#include "console/answer.hpp"
 #include "console/console.hpp"
 #include "files/commands.hpp"
 #include "files/copy.hpp"
+#include "files/store.hpp"
 #include "platform/platform.hpp"
 
 #include <algorithm>
@@ -80,7 +80,7 @@ int replaceContents(int file, long long length, const Write& write) noexcept {
 // as it was.
 int replaceThroughTemporary(int file, int temporary) noexcept {
     long long written = 0;
-    if (const int err = copyLine(temporary, written, 0)) {
+    if (const int err = copyLine(temporary, 0, written, 0)) {
         return err;
     }
     if (const int err = platform::lockFile(file)) {
@@ -91,48 +91,37 @@ int replaceThroughTemporary(int file, int temporary) noexcept {
     });
 }
 
-// Stores the text answer in the file `name` leads to. Nothing is touched before the text
-// has arrived: a run stopped at the text prompt, or whose input fails there, leaves the
-// file as it was. The file is then locked, so that runs storing into it at once take
-// turns. A text whose whole line fits in the input buffer goes from there into a regular
-// file (see replaceContents); a longer one goes through a temporary file if the file holds
-// text. A file that is no regular file, or an empty one given a long text, takes the text
-// straight as it arrives, in bounded memory; so does a file with text where no temporary
-// file can be made, emptied first. The file stays locked until it is closed. Returns 0
-// once the text is stored and durable, or the first error number.
-int storeText(int file, const char* name) noexcept {
-    const LineText text = gatherLine();
-    if (text.error != 0) {
-        return text.error;
-    }
-    if (const int err = platform::lockFile(file)) {
-        return err;
-    }
+// Puts the text in place of the file's contents. A text whose whole line fits in the input
+// buffer goes from there into a regular file (see replaceContents); a longer one goes through a
+// temporary file if the file holds text. A file that is no regular file, or an empty one given a
+// long text, takes the text straight as it arrives, in bounded memory; so does a file with text
+// where no temporary file can be made, emptied first.
+int replaceText(int file, const char* name, const LineText& text) noexcept {
     long long size = 0; // -1 for a file that is no regular file
     if (const int err = platform::sizeOf(file, size)) {
         return err;
     }
-    int temporary = -1;
-    int err = 0;
     if (text.whole && size >= 0) {
-        err = replaceContents(file, static_cast<long long>(text.size),
-                              [&](long long begin, long long end) noexcept {
-                                  return platform::writeAll(file, text.data + begin,
-                                                            static_cast<std::size_t>(end - begin));
-                              });
-    } else if (size > 0 && platform::openTemporary(name, temporary) == 0) {
-        platform::unlockFile(file);
-        err = replaceThroughTemporary(file, temporary);
-        platform::closeFile(temporary);
-    } else if (text.whole) {
-        err = platform::writeAll(file, text.data, text.size);
-    } else {
-        // A regular file is emptied, and has what is written sent on to the disk as it goes.
-        long long written = 0;
-        err = size >= 0 ? platform::cutFile(file, 0) : 0;
-        err = err != 0 ? err : copyLine(file, written, size >= 0 ? kWriteBackChunk : 0);
+        return replaceContents(file, static_cast<long long>(text.size),
+                               [&](long long begin, long long end) noexcept {
+                                   return platform::writeAll(file, text.data + begin,
+                                                             static_cast<std::size_t>(end - begin));
+                               });
     }
-    return err != 0 ? err : platform::syncFile(file);
+    int temporary = -1;
+    if (size > 0 && platform::openTemporary(name, temporary) == 0) {
+        platform::unlockFile(file);
+        const int err = replaceThroughTemporary(file, temporary);
+        platform::closeFile(temporary);
+        return err;
+    }
+    if (text.whole) {
+        return platform::writeAll(file, text.data, text.size);
+    }
+    // A regular file is emptied, and has what is written sent on to the disk as it goes.
+    long long written = 0;
+    const int err = size >= 0 ? platform::cutFile(file, 0) : 0;
+    return err != 0 ? err : copyLine(file, 0, written, size >= 0 ? kWriteBackChunk : 0);
 }
 
 } // namespace
@@ -140,38 +129,7 @@ int storeText(int file, const char* name) noexcept {
 void createFile() noexcept {
     Answer name;
     askAnswer("Please enter a name for the new file: ", name);
-    if (name.tooLong) {
-        reportError("Error", ENAMETOOLONG);
-        return;
-    }
-    int file = -1;
-    bool created = false;
-    if (const int err = platform::openForCreate(name.text.data(), file, created)) {
-        reportError("Error", err);
-        return;
-    }
-    say("\nPlease enter the text you would like to be placed in the file: \n");
-    int err = storeText(file, name.text.data());
-    if (err == 0) {
-        // The name may have been removed or replaced while the program waited: the text
-        // then went nowhere the user can find it.
-        err = platform::checkStillNamed(file, name.text.data());
-    }
-    // The file is closed on every path, and a failure reported once: the first one.
-    const int closed = platform::closeFile(file);
-    if (err == 0) {
-        err = closed;
-    }
-    // A new file's name is made durable once the file is closed: a descriptor is then free
-    // for its directory even at the open-file limit.
-    if (err == 0 && created) {
-        err = platform::syncDirectoryOf(name.text.data());
-    }
-    if (err != 0) {
-        reportError("\nError", err);
-        return;
-    }
-    say("File created sucessfully!\n");
+    storeText(name, replaceText);
 }
 
 } // namespace textfile

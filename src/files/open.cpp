@@ -1,4 +1,3 @@
-#include "console/answer.hpp"
 #include "console/console.hpp"
 #include "files/commands.hpp"
 #include "files/copy.hpp"

@@ -1,9 +1,8 @@
 // Runs one dialogue per input, the input being the whole of standard input, inside a
 // scratch directory, and checks what the run printed, reported and left behind against a
 // small model of how input lines become answers.
-#include "console/answer.hpp"
-#include "console/command.hpp"
 #include "console/console.hpp"
+#include "files/commands.hpp"
 
 #include <sanitizer/common_interface_defs.h>
 
@@ -78,10 +77,16 @@ bool startsWith(std::string_view text, std::string_view start) {
     return text.substr(0, start.size()) == start;
 }
 
-// Runs the dialogue on `input` as a started program would, in the scratch directory.
-void runDialogue(std::string_view input) {
+// Runs the dialogue on `input` as a started program would, in the scratch directory, which
+// holds only the file `shown` (with `contents`) if that is not empty.
+void runDialogue(std::string_view input, std::string_view shown, std::string_view contents) {
     for (const std::string& name : listFiles()) {
         std::filesystem::remove(scratch.files + "/" + name); // throws if it cannot
+    }
+    if (!shown.empty()) {
+        std::ofstream file(scratch.files + "/" + std::string(shown), std::ios::binary);
+        file.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+        expect(file.good(), "a file to show can be written");
     }
     std::FILE* in = std::fopen(scratch.input.c_str(), "wb");
     expect(in != nullptr && std::fwrite(input.data(), 1, input.size(), in) == input.size() &&
@@ -96,7 +101,7 @@ void runDialogue(std::string_view input) {
     const std::filesystem::path home = std::filesystem::current_path();
     std::filesystem::current_path(scratch.files);
     textfile::prepareConsole();
-    textfile::getCommand();
+    textfile::runCommand();
     std::fflush(stdout);
     std::filesystem::current_path(home);
     expect(dup2(scratch.reports, STDERR_FILENO) != -1, "standard error can be restored");
@@ -124,6 +129,24 @@ void checkCreate(std::string_view nameLine, std::string_view textLine, const std
     expect(files.empty() || (files.size() == 1 && files[0] == name), "no other file appears");
     expect(name.empty() || static_cast<long>(name.size()) > scratch.nameMax,
            "a plain name in an empty directory is stored");
+}
+
+// "open": a file that exists is shown whole, byte for byte, and left as it was; any other
+// name is reported.
+void checkOpen(std::string_view nameLine, std::string_view shown, std::string_view contents,
+               const std::string& out, const std::string& err,
+               const std::vector<std::string>& files) {
+    const std::string asked = std::string(kCommandPrompt).append(kLocationPrompt).append("\n");
+    if (!shown.empty()) {
+        expect(out == asked + std::string(contents) + "\n" && err.empty(),
+               "an existing file is shown whole");
+        expect(files.size() == 1 && readAll(scratch.files + "/" + files[0]) == contents,
+               "a file shown is left as it was");
+        return;
+    }
+    expect(out == asked && files.empty(), "open asks for a location, then ends the line");
+    expect(tooLong(nameLine) ? err == kTooLong : startsWith(err, "Error: "),
+           "a missing file is reported");
 }
 
 } // namespace
@@ -159,39 +182,42 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view commandLine = nextLine(rest);
     const std::string_view nameLine = nextLine(rest);
     const std::string_view textLine = nextLine(rest);
-    // Safety: no name the program could take, wherever from, leaves the scratch directory.
+    // Safety: no name the program could take leaves the scratch directory.
     const std::string_view name = upToZero(nameLine);
-    if (input.find('/') != std::string_view::npos || name == "." || name == "..") {
+    if (name.find('/') != std::string_view::npos || name == "." || name == "..") {
         return 0;
     }
-    runDialogue(input);
+    // Whether the word names a command, and what that command may do, is the program's own
+    // table's to say. A command that shows a file is given one to show, holding the third line,
+    // where the name is one the file system takes.
+    const std::string word(tooLong(commandLine) ? "" : upToZero(commandLine));
+    const textfile::Command* command = textfile::findCommand(word.c_str());
+    const bool plain =
+        !name.empty() && !tooLong(nameLine) && static_cast<long>(name.size()) <= scratch.nameMax;
+    const bool showing = command != nullptr && command->effect == textfile::Effect::shows;
+    const std::string_view shown = showing && plain ? name : std::string_view();
+    runDialogue(input, shown, textLine);
     const std::string out = readAll(scratch.output);
     const std::string err = readAll(scratch.errors);
     const std::vector<std::string> files = listFiles();
 
     expect(startsWith(out, kCommandPrompt), "the command prompt comes first");
-    // Whether the word names a command is the program's own table's to say; what each
-    // command may do is checked here for the commands this model knows.
-    const std::string word(tooLong(commandLine) ? "" : upToZero(commandLine));
-    if (textfile::findCommand(word.c_str()) == nullptr) {
+    if (command == nullptr) {
         expect(out == std::string(kCommandPrompt).append(kUnknown) && err.empty() && files.empty(),
                "any other word is answered with a message");
         return 0;
     }
     expect(out != std::string(kCommandPrompt).append(kUnknown), "a command word is obeyed");
-    if (word == "create") {
+    switch (command->effect) {
+    case textfile::Effect::stores:
         checkCreate(nameLine, textLine, out, err, files);
-        return 0;
-    }
-    expect(files.empty(), "only create makes a file");
-    if (word == "open") {
-        // The directory is empty, so there is never a file to show.
-        expect(out == std::string(kCommandPrompt).append(kLocationPrompt).append("\n"),
-               "open asks for a location, then ends the line");
-        expect(tooLong(nameLine) ? err == kTooLong : startsWith(err, "Error: "),
-               "a missing file is reported");
-    } else if (word == "close") {
-        expect(out == kCommandPrompt && err.empty(), "close does nothing more");
+        break;
+    case textfile::Effect::shows:
+        checkOpen(nameLine, shown, textLine, out, err, files);
+        break;
+    case textfile::Effect::none:
+        expect(out == kCommandPrompt && err.empty() && files.empty(), "close does nothing more");
+        break;
     }
     return 0;
 }

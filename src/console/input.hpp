@@ -1,7 +1,8 @@
 #pragma once
 
-// Console answers: every piece of input is read from standard input through one fixed
-// buffer of the program's own, with no allocation and no stdio.
+// The input reader: every piece of input is read from standard input through one fixed
+// buffer of the program's own, with no allocation and no stdio. It only reads: what is
+// read goes elsewhere through the views it hands out.
 
 #include <array>
 #include <cstddef>
@@ -48,24 +49,26 @@ struct LineText {
 
 /// Reads the current line into the input buffer, as far as it fits there. If it all fits,
 /// the line is taken (the next read starts after it) and its text is `whole`; if not,
-/// nothing is taken, and copyLine takes the line.
+/// nothing is taken, and nextLinePiece hands it out.
 LineText gatherLine() noexcept;
 
-/// Writes the text of the current line to `to`, as it arrives, in bounded memory; the rest
-/// of the line, after a zero byte, is read and dropped. Sets `written` to the bytes
-/// written, counted as file offsets are (a text may outgrow the memory a 32-bit program
-/// can count). If `writeBackEvery` is above 0, `to` is a regular file that is synced next:
-/// each `writeBackEvery` bytes written are sent on to its storage device at once, so that
-/// the sync has less left to wait for. Returns 0, or the first error number: a failed
-/// write, or a failed read (a text cut short is not all written).
-int copyLine(int to, long long& written, long long writeBackEvery) noexcept;
+/// A piece of the current line's text, straight from the input buffer: valid until the next
+/// read. A line too long for the buffer is handed out in pieces as it arrives.
+struct LinePiece {
+    const char* data;
+    std::size_t size; ///< bytes of the text: none once a zero byte has ended it
+    bool lineEnd;     ///< the line ended here (its line feed, or the end of input)
+    int error;        ///< 0, or the error number of a read that failed
+};
+
+/// Takes the next piece of the current line's text: the bytes before its line feed and
+/// before its first zero byte, as they arrive; the rest of the line, after a zero byte, is
+/// read through and handed out empty.
+LinePiece nextLinePiece() noexcept;
 
 /// Reads one line of input as an answer. The end of input, or a read that fails, gives
 /// an empty answer.
 void readAnswer(Answer& answer) noexcept;
-
-/// Writes the prompt to standard output, then reads the answer.
-void askAnswer(const char* prompt, Answer& answer) noexcept;
 
 /// Cuts the line in `buffer` at its first line feed, looking at most `capacity` bytes
 /// far; without a line feed in reach the buffer is left as it is.

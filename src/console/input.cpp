@@ -1,6 +1,5 @@
-#include "console/answer.hpp"
+#include "console/input.hpp"
 
-#include "console/console.hpp"
 #include "platform/platform.hpp"
 
 #include <algorithm>
@@ -21,7 +20,8 @@ struct InputBuffer {
     alignas(4096) std::array<char, kInputBlock + 1> data; // page-aligned: copied into fastest
     std::size_t begin;
     std::size_t end;
-    bool ended; // the input has ended: no read is tried again, as a terminal's Ctrl+D is final
+    bool ended;     // the input has ended: no read is tried again, as a terminal's Ctrl+D is final
+    bool textEnded; // a zero byte ended the text of the line nextLinePiece hands out
 };
 InputBuffer input;
 
@@ -73,34 +73,13 @@ std::size_t findLineFeed(std::size_t from, std::size_t& zero) noexcept {
                                : input.end;
 }
 
-// A long text is written so that its large writes start at multiples of this size in the
-// file. The answers before the text shift it against the blocks it is read in, so one of
-// the two copies is unaligned; into the file's pages that measured 40% more system time
-// than out of the program's buffer.
-constexpr std::size_t kWriteAlignment = std::size_t{1024} * 1024;
-
-// Writes `size` bytes that belong at offset `written` in the file, in two writes where
-// they cross a multiple of kWriteAlignment: the part before it, then the rest.
-int writeAligned(int file, const char* data, std::size_t size, long long written) noexcept {
-    const auto offset =
-        static_cast<std::size_t>(static_cast<unsigned long long>(written) % kWriteAlignment);
-    const std::size_t head = std::min(size, (kWriteAlignment - offset) % kWriteAlignment);
-    if (head > 0 && head < size) {
-        if (const int err = platform::writeAll(file, data, head)) {
-            return err;
-        }
-        data += head;
-        size -= head;
-    }
-    return platform::writeAll(file, data, size);
-}
-
 } // namespace
 
 void resetInput() noexcept {
     input.begin = 0;
     endInputAt(0);
     input.ended = false;
+    input.textEnded = false;
 }
 
 Piece readPiece(std::size_t most) noexcept {
@@ -146,35 +125,24 @@ LineText gatherLine() noexcept {
     }
 }
 
-int copyLine(int to, long long& written, long long writeBackEvery) noexcept {
-    written = 0;
-    long long sent = 0; // written and sent on to the storage device
-    bool textEnded = false;
-    for (;;) {
-        if (const int err = refillIfEmpty()) {
-            return err;
-        }
-        // Once a zero byte has ended the text, the rest of the line is only sought through.
-        std::size_t zero = textEnded ? input.begin : kNowhere;
-        const std::size_t lineFeed = findLineFeed(input.begin, zero);
-        if (!textEnded) {
-            const std::size_t size = std::min(zero, lineFeed) - input.begin;
-            if (const int err = writeAligned(to, input.data.data() + input.begin, size, written)) {
-                return err;
-            }
-            written += static_cast<long long>(size);
-            for (; writeBackEvery > 0 && written - sent >= writeBackEvery; sent += writeBackEvery) {
-                platform::startWriteback(to, sent, writeBackEvery);
-            }
-            textEnded = zero != kNowhere;
-        }
-        const bool lineEnd = lineFeed < input.end;
-        const std::size_t taken = (lineEnd ? lineFeed + 1 : lineFeed) - input.begin;
-        input.begin += taken;
-        if (lineEnd || taken == 0) {
-            return 0;
-        }
+LinePiece nextLinePiece() noexcept {
+    if (const int err = refillIfEmpty()) {
+        return {nullptr, 0, false, err};
     }
+    // Once a zero byte has ended the text, the rest of the line is only sought through.
+    std::size_t zero = input.textEnded ? input.begin : kNowhere;
+    const std::size_t lineFeed = findLineFeed(input.begin, zero);
+    const char* data = input.data.data() + input.begin;
+    const std::size_t size = input.textEnded ? 0 : std::min(zero, lineFeed) - input.begin;
+    input.textEnded = zero != kNowhere;
+    const bool lineEnd = lineFeed < input.end;
+    const std::size_t taken = (lineEnd ? lineFeed + 1 : lineFeed) - input.begin;
+    input.begin += taken;
+    const bool ended = lineEnd || taken == 0;
+    if (ended) {
+        input.textEnded = false;
+    }
+    return {data, size, ended, 0};
 }
 
 void readAnswer(Answer& answer) noexcept {
@@ -201,11 +169,6 @@ void readAnswer(Answer& answer) noexcept {
     }
     answer.text[size] = '\0';
     removeNewline(answer.text.data(), size);
-}
-
-void askAnswer(const char* prompt, Answer& answer) noexcept {
-    say(prompt);
-    readAnswer(answer);
 }
 
 void removeNewline(char* buffer, std::size_t capacity) noexcept {

@@ -1,6 +1,7 @@
 // The input reader where the end-to-end tests cannot reach: a line whose bytes arrive in
 // separate reads, and the answer limit to the byte.
-#include "console/answer.hpp"
+#include "console/input.hpp"
+#include "files/copy.hpp"
 
 #include <gtest/gtest.h>
 
@@ -73,8 +74,8 @@ TEST_F(Input, GathersAnswersAndTextFromPiecesAsTheyArrive) {
     EXPECT_EQ(answer(), "");
 }
 
-// A line longer than the input buffer is left for copyLine, which writes its text, up to
-// the zero byte, from the first byte on; the next line is read after it.
+// A line longer than the input buffer is handed out in pieces, which copyLine writes, its
+// text up to the zero byte, from the first byte on; the next line is read after it.
 TEST_F(Input, LeavesALineLongerThanTheBufferToBeCopiedWhole) {
     const std::string text(3 * 1024 * 1024 / 2, 't');
     feedFile("create\n" + text + std::string("\0dropped\n", 9) + "next\n");
@@ -83,7 +84,7 @@ TEST_F(Input, LeavesALineLongerThanTheBufferToBeCopiedWhole) {
     FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
     long long written = 0;
-    EXPECT_EQ(copyLine(fileno(file), written, 0), 0);
+    EXPECT_EQ(copyLine(fileno(file), 0, written, 0), 0);
     EXPECT_EQ(written, static_cast<long long>(text.size()));
     std::string copied(text.size() + 1, '\0');
     std::rewind(file);

@@ -1,8 +1,6 @@
-#include "console/command.hpp"
-
-#include "console/answer.hpp"
-#include "console/console.hpp"
 #include "files/commands.hpp"
+
+#include "console/console.hpp"
 
 #include <array>
 #include <cstring>
@@ -11,22 +9,21 @@ namespace textfile {
 
 namespace {
 
-void doNothing() noexcept {}
+void closeRun() noexcept {}
 
-// Matched in this order.
-constexpr std::array<Command, 3> kCommands{{
-    {"open", openFile},
-    {"create", createFile},
-    {"close", doNothing},
-}};
+constexpr std::array kCommands{
+    Command{"open", openFile, Effect::shows},
+    Command{"create", createFile, Effect::stores},
+    Command{"close", closeRun, Effect::none},
+};
 
 // Asks for the command word. Its answer is this call's own, on the stack: with the
-// command's own answer, at most two (128 KiB) are there at once, far inside the 1 MiB of
-// a Windows program's main thread.
+// command's own answer, at most two (128 KiB) are there at once, far inside a main thread's
+// stack (at least 1 MiB on Windows, 8 MiB on Linux).
 const Command* askCommand() noexcept {
-    Answer cmd;
-    askAnswer("Please enter a command: ", cmd);
-    return cmd.tooLong ? nullptr : findCommand(cmd.text.data());
+    Answer word;
+    askAnswer("Please enter a command: ", word);
+    return word.tooLong ? nullptr : findCommand(word.text.data());
 }
 
 } // namespace
@@ -40,7 +37,7 @@ const Command* findCommand(const char* word) noexcept {
     return nullptr;
 }
 
-void getCommand() noexcept {
+void runCommand() noexcept {
     const Command* command = askCommand();
     if (command == nullptr) {
         say("No such command exists. Application will now exit.\n");
