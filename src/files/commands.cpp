@@ -7,6 +7,10 @@
 
 namespace textfile {
 
+// Each command is a function of its own file, named here only, for the table.
+void createFile() noexcept; // stores one line of text in a file, created or emptied
+void openFile() noexcept;   // shows a file's whole contents
+
 namespace {
 
 void closeRun() noexcept {}

@@ -18,14 +18,6 @@ struct Command {
     Effect effect;
 };
 
-/// The "create" command: asks for a file name and one line of text, stores exactly that
-/// text in the file (created, or emptied if it exists) and confirms once it is stored.
-void createFile() noexcept;
-
-/// The "open" command: asks for the location of an existing file and shows its whole
-/// contents on standard output.
-void openFile() noexcept;
-
 /// The command `word` asks for: a word matches only as a whole, byte for byte. nullptr
 /// for a word that names none.
 const Command* findCommand(const char* word) noexcept;

@@ -1,5 +1,4 @@
 #include "console/console.hpp"
-#include "files/commands.hpp"
 #include "files/copy.hpp"
 #include "platform/platform.hpp"
 
