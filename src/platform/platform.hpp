@@ -2,10 +2,9 @@
 
 // Every call whose form differs between POSIX and Windows. CMake builds one of
 // platform_posix.cpp and platform_win32.cpp. Files are the runtime's descriptors. On
-// Windows a file shown is opened in text mode, so the runtime turns CR LF into a line feed
-// and ends a read at Ctrl+Z; the file the create command stores into is opened in binary
-// mode, since the stored text never holds a line feed and the runtime would otherwise
-// change the file at open (it drops a Ctrl+Z that ends it).
+// Windows a file opened for reading is in text mode, so the runtime turns CR LF into a line
+// feed and ends a read at Ctrl+Z; a file opened for writing is in binary mode, as the runtime
+// would otherwise change the file at open (it drops a Ctrl+Z that ends it).
 //
 // Each call returns 0 or the error number of the call that failed, saved at once, or a
 // Transfer that carries one. None of them reports anything.
@@ -36,12 +35,12 @@ enum class Sink { pipe, regularFile, other };
 /// a signal.
 void setUpStandardStreams() noexcept;
 
-/// Opens `name` for the create command, creating it if missing, without emptying it: an
-/// existing file keeps its contents until they are written over. Fails where the C runtime's mode
-/// "w+" fails (a missing directory, a directory, no permission to read and write), and for a FIFO
-/// that nobody but this run could read (ENXIO): nobody else, or only this run itself, through a
-/// descriptor it was started with, would never take the text. A FIFO with another reader is opened
-/// for writing only. `created` tells whether this call made the file.
+/// Opens `name` for reading and writing, creating it if missing, without emptying it: an
+/// existing file keeps its contents until they are written over. Fails for a missing directory,
+/// a directory, a file that may not be both read and written, and a FIFO that nobody but this
+/// run could read (ENXIO): nobody else, or only this run itself, through a descriptor it was
+/// started with, would never take what is written. A FIFO with another reader is opened for
+/// writing only. `created` tells whether this call made the file.
 int openForCreate(const char* name, int& file, bool& created) noexcept;
 
 /// Opens an existing file for reading only; a directory is refused with EISDIR where the
