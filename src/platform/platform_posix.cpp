@@ -39,29 +39,26 @@ mode_t typeOf(int file) noexcept {
     return fstat(file, &info) == 0 ? info.st_mode & S_IFMT : 0;
 }
 
-// What a call that moves bytes gave (read, write, sendfile, splice), tried again while a
-// signal interrupts it.
-template <typename Call> Transfer retried(const Call& call) noexcept {
+// What a call gave, tried again while a signal interrupts it (-1 with EINTR): the one way every
+// call of this layer is retried.
+template <typename Call> auto uninterrupted(const Call& call) noexcept {
     for (;;) {
-        const ssize_t count = call();
-        if (count >= 0) {
-            return {static_cast<std::size_t>(count), 0};
-        }
-        if (errno != EINTR) {
-            return {0, errno};
+        const auto result = call();
+        if (result != -1 || errno != EINTR) {
+            return result;
         }
     }
 }
 
-// 0, or the error number of a call that failed (-1) other than by a signal that interrupted
-// it: that one is tried again.
+// What a call that moves bytes gave (read, write, sendfile, pread, pwrite).
+template <typename Call> Transfer retried(const Call& call) noexcept {
+    const ssize_t count = uninterrupted(call);
+    return count >= 0 ? Transfer{static_cast<std::size_t>(count), 0} : Transfer{0, errno};
+}
+
+// 0, or the error number of a call that failed (-1).
 template <typename Call> int untilDone(const Call& call) noexcept {
-    while (call() == -1) {
-        if (errno != EINTR) {
-            return errno;
-        }
-    }
-    return 0;
+    return uninterrupted(call) == -1 ? errno : 0;
 }
 
 // Whether an error from fsync means the file cannot be synced at all, rather than that
@@ -71,12 +68,7 @@ template <typename Call> int untilDone(const Call& call) noexcept {
 bool cannotSync(int err) noexcept { return err == EINVAL || err == ENOTSUP; }
 
 int retryingOpen(const char* name, int flags, mode_t mode = 0666) noexcept {
-    for (;;) {
-        const int file = open(name, flags | O_CLOEXEC, mode);
-        if (file != -1 || errno != EINTR) {
-            return file;
-        }
-    }
+    return uninterrupted([&] { return open(name, flags | O_CLOEXEC, mode); });
 }
 
 #if TEXTFILE_HAS_GETDENTS64
@@ -388,11 +380,6 @@ int fillHoles(int file, long long length) noexcept {
 
 } // namespace
 
-bool sameFile(int one, int two) noexcept {
-    struct stat info {};
-    return fstat(one, &info) == 0 && leadsTo(two, info);
-}
-
 void setUpStandardStreams() noexcept {
     // open() takes the lowest free descriptor, which is the missing one as long as the
     // streams are checked in order. Without a null device (a /dev of someone else's
@@ -497,6 +484,19 @@ int positionOf(int file, long long& position) noexcept {
     return offset == -1 ? errno : 0;
 }
 
+int seekTo(int file, long long offset) noexcept {
+    return lseek(file, static_cast<off_t>(offset), SEEK_SET) == -1 ? errno : 0;
+}
+
+int sizeOf(int file, long long& size) noexcept {
+    struct stat info {};
+    if (fstat(file, &info) != 0) {
+        return errno;
+    }
+    size = (info.st_mode & S_IFMT) == S_IFREG ? info.st_size : -1;
+    return 0;
+}
+
 int cutFile(int file, long long length) noexcept {
     return untilDone([&] { return ftruncate(file, static_cast<off_t>(length)); });
 }
@@ -597,13 +597,11 @@ namespace {
 // system (POSIX's sync, which on some systems only starts the writing).
 int syncFileSystemOf(const char* path) noexcept {
 #if TEXTFILE_HAS_SYNCFS
-    for (const int flags : {O_RDONLY, O_WRONLY}) {
-        const int file = retryingOpen(path, flags | O_NOCTTY | O_NONBLOCK);
-        if (file != -1) {
-            const int err = untilDone([&] { return syncfs(file); });
-            close(file);
-            return cannotSync(err) ? 0 : err;
-        }
+    const int file = retryingOpen(path, O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    if (file != -1) {
+        const int err = untilDone([&] { return syncfs(file); });
+        close(file);
+        return cannotSync(err) ? 0 : err;
     }
 #else
     (void)path;
@@ -645,6 +643,15 @@ Transfer readBlock(int file, char* buffer, std::size_t size) noexcept {
     return retried([&] { return read(file, buffer, size); });
 }
 
+bool sameFile(int one, int two) noexcept {
+    struct stat info {};
+    return fstat(one, &info) == 0 && leadsTo(two, info);
+}
+
+Transfer writeSome(int file, const char* data, std::size_t size) noexcept {
+    return retried([&] { return write(file, data, size); });
+}
+
 Sink sinkOf(int file) noexcept {
     switch (typeOf(file)) {
     case S_IFIFO:
@@ -665,23 +672,6 @@ Transfer zeroCopy(int to, int from, std::size_t size) noexcept {
     (void)size;
     return {0, ENOSYS};
 #endif
-}
-
-int sizeOf(int file, long long& size) noexcept {
-    struct stat info {};
-    if (fstat(file, &info) != 0) {
-        return errno;
-    }
-    size = (info.st_mode & S_IFMT) == S_IFREG ? info.st_size : -1;
-    return 0;
-}
-
-int seekTo(int file, long long offset) noexcept {
-    return lseek(file, static_cast<off_t>(offset), SEEK_SET) == -1 ? errno : 0;
-}
-
-Transfer writeSome(int file, const char* data, std::size_t size) noexcept {
-    return retried([&] { return write(file, data, size); });
 }
 
 } // namespace textfile::platform

@@ -138,6 +138,53 @@ if needs strace; then
     done
 fi
 
+test_case "a failed sync or close is reported; a file that cannot be synced or locked is no failure"
+# In each case the file holds the text: a failure after it was written is still reported.
+input 'create\nsynced.txt\nkept\n'
+: >synced.txt
+if traced fsync:error=EROFS; then
+    expect_run "$ASKED" '\nError: Read-only file system\n'
+    expect_bytes synced.txt 'kept'
+    for unsupported in fsync:error=EINVAL {fsync,flock}:error=EOPNOTSUPP flock:error=ENOLCK; do
+        : >synced.txt
+        traced "$unsupported"
+        expect_run "$ASKED$CREATED" ''
+        expect_bytes synced.txt 'kept'
+    done
+    : >synced.txt
+    closes=$(calls_made close)
+    : >synced.txt
+    traced close:error=EIO:when=$closes
+    expect_run "$ASKED" '\nError: Input/output error\n'
+    expect_bytes synced.txt 'kept'
+    # A file made by someone else between looking for it and making it is taken as made here.
+    rm synced.txt
+    exclusive=$(nth_call openat O_EXCL)
+    rm synced.txt
+    traced "openat:error=EEXIST:when=$exclusive"
+    expect_run "$ASKED$CREATED" ''
+    expect_bytes synced.txt 'kept'
+    # A new file's directory, synced after the file; one that cannot be synced at all.
+    rm synced.txt
+    traced fsync:error=EIO:when=2
+    expect_run "$ASKED" '\nError: Input/output error\n'
+    expect_bytes synced.txt 'kept'
+    rm synced.txt
+    traced fsync:error=EINVAL:when=2
+    expect_run "$ASKED$CREATED" ''
+    expect_bytes synced.txt 'kept'
+    head -c 1200000 /dev/zero | tr '\0' s >aside.expected
+    { printf 'create\nsynced.txt\n'; cat aside.expected; printf '\n'; } >in
+    # Where no temporary file can be made, a file with text is emptied and then takes a
+    # long text as it arrives.
+    printf 'precious' >synced.txt
+    making=$(nth_call openat 'O_TMPFILE\|/\.textfile-')
+    head -c 3000000 /dev/zero >synced.txt
+    traced "openat:error=EACCES:when=$making+"
+    expect_run "$ASKED$CREATED" ''
+    expect_same aside.expected synced.txt
+fi
+
 test_case "a file cut, grown, removed or replaced by another program while its text is stored"
 if needs strace; then
     # Stopped once the part of the text past the old one is written, the file is changed by a
@@ -149,14 +196,14 @@ if needs strace; then
         printf 'old text' >window.txt
         rm -f trace
         (ASAN_OPTIONS=detect_leaks=0 exec strace -o trace -P "$(pwd -P)/window.txt" \
-            -e inject=write,sendfile:signal=SIGSTOP:when=1 "$TEXTFILE" <in >out 2>err) &
+            -e inject=write:signal=SIGSTOP:when=1 "$TEXTFILE" <in >out 2>err) &
         eventually "the text's first part to be written" grep -qs 'stopped by SIGSTOP' trace
         case $change in
         replace) printf 'other' >other.txt && mv other.txt window.txt ;;
         rm) rm window.txt ;;
         *) $change window.txt <in >/dev/null ;;
         esac
-        while kill -0 $! 2>/dev/null; do pkill -CONT -x textfile; sleep 0.1; done
+        pkill -CONT -x -f "$TEXTFILE"
         wait $!
         status=$?
         case $change in
@@ -168,23 +215,26 @@ if needs strace; then
     done
 fi
 
-test_case "input that cannot be read, at once or in the middle of an answer, gives an empty one"
+test_case "input that cannot be read, at once or in the middle of an answer or a text, is no answer"
 mkdir -p folder
 textfile <folder >out 2>err
 status=$?
 expect_run "$ASK_COMMAND$UNKNOWN" ''
 if needs strace; then
-    # The name arrives in two reads, and the second fails: the name is empty, and no file
-    # of either part is made.
-    first_read=$(strace -e trace=read "$TEXTFILE" </dev/null 2>&1 >/dev/null | grep '^read(' |
-        grep -n '^read(0,' | cut -d: -f1)
-    { printf 'create\nhalf'; sleep 0.5; printf 'name\ntext\n'; } |
-        ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e inject=read:error=EIO:when=$((first_read + 1)) \
-            "$TEXTFILE" >out 2>err
-    status=$?
+    # The name's first part arrives, and the read after it fails: the name is empty, and no
+    # file of that part is made.
+    input ''
+    first_read=$(nth_call read '^read(0,')
+    input 'create\nhalf'
+    traced read:error=EIO:when=$((first_read + 1))
     expect_run "$ASK_COMMAND$ASK_NAME" "$NO_SUCH_FILE"
     expect_missing half
-    expect_missing halfname
+    # A long text whose input fails after its first read: reported, and the file keeps its text.
+    printf 'precious' >kept.txt
+    { printf 'create\nkept.txt\n'; head -c 3000000 /dev/zero | tr '\0' z; printf '\n'; } >in
+    traced read:error=EIO:when=$((first_read + 1))
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: Input/output error\n'
+    expect_bytes kept.txt 'precious'
 fi
 
 test_case "a name may hold every byte but the line feed, the slash and the zero byte"
@@ -255,8 +305,8 @@ fi
 
 test_case "no file but the named ones was touched"
 ls -A | grep -avxE 'answers|err|expected|in|out|listing.*' | sort >listing
-printf '%s\n' aside asked confirmed cut.old folder kept.txt long.text longer.old "$name" reported trace \
-    short.text shorter.old shown.txt vanishing.txt window.txt | sort >listing.expected
+printf '%s\n' aside aside.expected asked confirmed cut.old folder kept.txt long.text longer.old "$name" reported trace \
+    short.text shorter.old shown.txt synced.txt vanishing.txt window.txt | sort >listing.expected
 expect_same listing.expected listing
 
 finish

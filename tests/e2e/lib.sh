@@ -197,6 +197,48 @@ eventually() {
     return 1
 }
 
+# waiting_in PID WHAT: whether the process PID sleeps in the kernel, waiting for WHAT: `input`
+# (a read of an empty pipe) or `lock` (a file lock another holds). Known only to Linux
+# (/proc/PID/wchan); elsewhere, or under an emulator, it is never seen.
+waiting_in() {
+    local wchan
+    wchan=$(cat "/proc/$1/wchan" 2>/dev/null) || return 1
+    case $2 in
+    input) [[ $wchan == *pipe_read* || $wchan == pipe_wait* ]] ;;
+    lock) [[ $wchan == *lock_inode_wait* ]] ;;
+    *) return 1 ;;
+    esac
+}
+# await_wait PID WHAT: waits until PID waits for WHAT (waiting_in), where a run can be seen
+# waiting; elsewhere it goes on at once, so that what follows is only less sure to come
+# while PID waits.
+await_wait() {
+    if has native && [ -e "/proc/$1/wchan" ]; then
+        eventually "the program to wait for $2" waiting_in "$1" "$2"
+    fi
+}
+
+# Runs under strace (only where `needs strace` holds; each says so where it does not):
+#   traced INJECTION [OPTION...]: `run` under strace, with calls failing as its
+#       -e inject=INJECTION says; OPTIONs go to strace (-P FILE: only the calls on FILE).
+#   calls_made CALL [PATTERN]: how many calls of CALL a run with `in` makes (those whose line
+#       matches PATTERN, if given), as strace counts them: the number for a `when=`.
+#   nth_call CALL PATTERN: the number, among a run's calls of CALL, of the first whose line
+#       matches PATTERN.
+traced() {
+    needs strace || return 1
+    ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e "inject=$1" "${@:2}" "$TEXTFILE" <in >out 2>err
+    status=$?
+}
+calls_made() {
+    ASAN_OPTIONS=detect_leaks=0 strace -e trace="$1" "$TEXTFILE" <in 2>&1 >/dev/null |
+        grep "^$1(" | grep -c -- "${2:-}"
+}
+nth_call() {
+    ASAN_OPTIONS=detect_leaks=0 strace -e trace="$1" "$TEXTFILE" <in 2>&1 >/dev/null |
+        grep "^$1(" | grep -n -- "$2" | head -1 | cut -d: -f1
+}
+
 # A dialogue driven step by step: the program ($pid) reads its answers from a FIFO, fed
 # by `say`, and writes to `out` and `err` (or, with --without-stderr, has no standard error).
 # A COMMAND given starts the program instead of the plain textfile.
