@@ -153,8 +153,8 @@ bool hasReader(int fifo) noexcept {
 
 // Opens `name` for writing if it is a FIFO, without waiting for a reader, and then makes
 // writing wait for the reader as any write does: ENXIO where nobody but this run reads it,
-// as nobody would ever take what is written. `file` stays -1 where `name` is no FIFO, or no longer one
-// once opened: it is then opened as any other file is.
+// as nobody would ever take what is written. `file` stays -1 where `name` is no FIFO, or no longer
+// one once opened: it is then opened as any other file is.
 int openFifo(const char* name, int& file) noexcept {
     file = -1;
     struct stat info {};
