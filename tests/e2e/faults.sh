@@ -122,6 +122,15 @@ if needs strace; then
             done
         done
     done
+    # A file whose length is already the text's is never cut: a cut that would fail is not tried.
+    printf 'old text' >window.txt
+    printf 'create\nwindow.txt\nnew text\n' >in
+    case_name="ftruncate:error=EIO, a text as long as the old one"
+    (ASAN_OPTIONS=detect_leaks=0 exec strace -o /dev/null -P "$(pwd -P)/window.txt" \
+        -e inject=ftruncate,ftruncate64:error=EIO "$TEXTFILE" <in >out 2>err)
+    status=$?
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
+    expect_bytes window.txt 'new text'
     # From a pipe, a long text arrives in pieces of any size, and a piece that crosses a MiB
     # of the file is written in two. Into an empty file, any one write that fails is reported.
     { printf 'create\nwindow.txt\n'; head -c 2200000 /dev/zero | tr '\0' P; printf '\n'; } >in
