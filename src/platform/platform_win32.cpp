@@ -17,8 +17,6 @@
 #include <sys/stat.h>
 #include <windows.h>
 
-// The build sets the Windows version whose declarations the layer uses.
-static_assert(_WIN32_WINNT >= 0x0602, "FILE_ID_INFO needs _WIN32_WINNT 0x0602 (Windows 8)");
 
 namespace textfile::platform {
 
@@ -503,25 +501,16 @@ Transfer readBlock(int file, char* buffer, std::size_t size) noexcept {
 
 namespace {
 
-// Whether two handles lead to the same file: the same file identity on the same volume.
-// A volume of 0 is unknown, as for a handle that Wine made from a file of its system.
+// Whether two handles lead to the same file: the same file index on the same volume, as every
+// supported Windows tells them.
 bool sameHandleFile(HANDLE one, HANDLE two) noexcept {
-    FILE_ID_INFO first{};
-    FILE_ID_INFO second{};
-    if (GetFileInformationByHandleEx(one, FileIdInfo, &first, sizeof first) != 0 &&
-        GetFileInformationByHandleEx(two, FileIdInfo, &second, sizeof second) != 0) {
-        return std::memcmp(&first.FileId, &second.FileId, sizeof first.FileId) == 0 &&
-               (first.VolumeSerialNumber == second.VolumeSerialNumber ||
-                first.VolumeSerialNumber == 0 || second.VolumeSerialNumber == 0);
-    }
-    // Windows 7 knows only the older, shorter identity.
-    BY_HANDLE_FILE_INFORMATION older{};
-    BY_HANDLE_FILE_INFORMATION newer{};
-    return GetFileInformationByHandle(one, &older) != 0 &&
-           GetFileInformationByHandle(two, &newer) != 0 &&
-           older.dwVolumeSerialNumber == newer.dwVolumeSerialNumber &&
-           older.nFileIndexHigh == newer.nFileIndexHigh &&
-           older.nFileIndexLow == newer.nFileIndexLow;
+    BY_HANDLE_FILE_INFORMATION first{};
+    BY_HANDLE_FILE_INFORMATION second{};
+    return GetFileInformationByHandle(one, &first) != 0 &&
+           GetFileInformationByHandle(two, &second) != 0 &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
 }
 
 } // namespace
