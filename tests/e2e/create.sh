@@ -267,6 +267,13 @@ if needs strace; then
     input 'create\nlink\nbehind a link\n'
     synced_directory "$TEXTFILE"
     expect_out "fsync $(pwd -P)/sub\n"
+    # ... a link in another directory, whose target is relative to that one.
+    mkdir links
+    ln -s ../sub/relative links/link
+    input 'create\nlinks/link\nbehind a relative link\n'
+    synced_directory "$TEXTFILE"
+    expect_out "fsync $(pwd -P)/sub\n"
+    expect_bytes sub/relative 'behind a relative link'
     input 'create\nsub/limited\nat the limit\n'
     synced_directory prlimit --nofile=4:4 "$TEXTFILE"
     expect_out "fsync $(pwd -P)/sub\n"
@@ -288,6 +295,12 @@ if needs strace; then
         expect_out 'sync\n'
     else
         expect_out "syncfs $(cd "$USER_DIR/work" && pwd -P)/unreadable/new\n"
+        # ... and a file system that cannot be synced at all takes the text all the same.
+        input 'create\nunreadable/unsynced\nunsynced\n'
+        ASAN_OPTIONS=detect_leaks=0 strace -f -o /dev/null -e inject=syncfs:error=EINVAL \
+            "${AS_USER[@]}" sh -c 'cd "$0" && exec "$1"' "$USER_DIR/work" "$USER_TEXTFILE" <in >out 2>err
+        status=$?
+        expect_run "$ASKED$CREATED" ''
     fi
 fi
 
@@ -396,7 +409,10 @@ if on_posix; then
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
     sed -i '2s|.*|pipe.fifo|' in
     cat pipe.fifo >slow.txt &
+    await_wait $! partner
     run
+    # (A writer for a moment, in case the run did not open the FIFO: the reader then ends.)
+    exec 9<>pipe.fifo 9<&-
     wait
     expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
     expect_same slow.expected slow.txt

@@ -198,7 +198,8 @@ eventually() {
 }
 
 # waiting_in PID WHAT: whether the process PID sleeps in the kernel, waiting for WHAT: `input`
-# (a read of an empty pipe) or `lock` (a file lock another holds). Known only to Linux
+# (a read of an empty pipe), `lock` (a file lock another holds) or `partner` (the other end
+# of a FIFO it opens). Known only to Linux
 # (/proc/PID/wchan); elsewhere, or under an emulator, it is never seen.
 waiting_in() {
     local wchan
@@ -206,6 +207,7 @@ waiting_in() {
     case $2 in
     input) [[ $wchan == *pipe_read* || $wchan == pipe_wait* ]] ;;
     lock) [[ $wchan == *lock_inode_wait* ]] ;;
+    partner) [[ $wchan == wait_for_partner* ]] ;;
     *) return 1 ;;
     esac
 }
