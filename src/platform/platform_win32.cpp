@@ -17,7 +17,6 @@
 #include <sys/stat.h>
 #include <windows.h>
 
-
 namespace textfile::platform {
 
 namespace {
