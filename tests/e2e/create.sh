@@ -49,7 +49,8 @@ for kept in p:1200000 precious:300000 precious:1200000; do
     expect_status 143
     expect_bytes kept/kept.txt "${kept%:*}"
     expect_bytes <(ls -A kept) 'kept.txt\n'
-    expect_bytes <(ls -A aside) ''
+    # (Windows takes TEMP, not TMPDIR; Wine keeps its server's files in TMPDIR.)
+    if on_posix; then expect_bytes <(ls -A aside) ''; fi
 done
 # A directory that refuses removals keeps no name either.
 if on_posix && chattr +a kept 2>/dev/null; then
