@@ -21,21 +21,15 @@ namespace textfile::platform {
 
 namespace {
 
-// The file's size if it is a regular file, else -1 (64-bit: a file past 2 GiB is one too).
-long long regularSize(int file) noexcept {
-    struct _stat64 info {};
-    if (_fstat64(file, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
-        return -1;
-    }
-    return info.st_size;
-}
-
 // One call moves at most this much: the runtime counts in int.
 unsigned int callSize(std::size_t size) noexcept {
     return size > INT_MAX ? INT_MAX : static_cast<unsigned int>(size);
 }
 
-bool isRegularFile(int file) noexcept { return regularSize(file) >= 0; }
+bool isRegularFile(int file) noexcept {
+    long long size = -1;
+    return sizeOf(file, size) == 0 && size >= 0;
+}
 
 HANDLE handleOf(int file) noexcept { return reinterpret_cast<HANDLE>(_get_osfhandle(file)); }
 
@@ -472,8 +466,13 @@ void holdSignals() noexcept { AcquireSRWLockExclusive(&signalWindow); }
 
 void releaseSignals() noexcept { ReleaseSRWLockExclusive(&signalWindow); }
 
+// A file that is no regular file needs nothing; one whose kind cannot be found out is a failure.
 int syncFile(int file) noexcept {
-    if (!isRegularFile(file)) {
+    long long size = -1;
+    if (const int err = sizeOf(file, size)) {
+        return err;
+    }
+    if (size < 0) {
         return 0;
     }
     return FlushFileBuffers(handleOf(file)) != 0 ? 0 : lastError();
