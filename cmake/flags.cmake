@@ -35,6 +35,24 @@ function(use_flags kind)
   endforeach()
 endfunction()
 
+# c_library_fortifies(RESULT): whether the C library has checked buffer functions that
+# -D_FORTIFY_SOURCE=3 turns on (glibc, macOS); musl has none, and the flag is then left out.
+function(c_library_fortifies result)
+  include(CheckCXXSourceCompiles)
+  set(CMAKE_REQUIRED_QUIET ON)
+  set(CMAKE_REQUIRED_FLAGS "-O2 -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=3")
+  check_cxx_source_compiles([[
+#include <cstring>
+#if !(__USE_FORTIFY_LEVEL > 0 || _USE_FORTIFY_LEVEL > 0)
+#error no checked buffer functions
+#endif
+int main() { return 0; }]] TEXTFILE_C_LIBRARY_FORTIFIES)
+  if(NOT TEXTFILE_C_LIBRARY_FORTIFIES)
+    set_property(GLOBAL APPEND PROPERTY textfile_left_out -D_FORTIFY_SOURCE=3)
+  endif()
+  set(${result} ${TEXTFILE_C_LIBRARY_FORTIFIES} PARENT_SCOPE)
+endfunction()
+
 function(report_left_out_flags)
   get_property(left_out GLOBAL PROPERTY textfile_left_out)
   if(left_out)

@@ -58,11 +58,10 @@ mkdir aside
 if needs strace; then
     printf 'precious' >aside/kept.txt
     { printf 'create\naside/kept.txt\n'; head -c 1200000 /dev/zero | tr '\0' t; printf '\n'; } >in
-    making=$(strace -e trace=openat "$TEXTFILE" <in 2>&1 >/dev/null |
-        grep '^openat(' | grep -n 'O_TMPFILE\|/\.textfile-' | head -1 | cut -d: -f1)
+    making=$(nth_call "$OPENS" 'O_TMPFILE\|/\.textfile-')
     printf 'precious' >aside/kept.txt
     (ASAN_OPTIONS=detect_leaks=0 exec strace -o /dev/null \
-        -e inject=openat:signal=SIGTERM:when="$making" "$TEXTFILE" <in >out 2>err)
+        -e inject="$OPENS:signal=SIGTERM:when=$making" "$TEXTFILE" <in >out 2>err)
     status=$?
     expect_status 143
     expect_bytes aside/kept.txt 'precious'
@@ -166,9 +165,9 @@ if traced fsync:error=EROFS; then
     expect_bytes synced.txt 'kept'
     # A file made by someone else between looking for it and making it is taken as made here.
     rm synced.txt
-    exclusive=$(nth_call openat O_EXCL)
+    exclusive=$(nth_call "$OPENS" O_EXCL)
     rm synced.txt
-    traced "openat:error=EEXIST:when=$exclusive"
+    traced "$OPENS:error=EEXIST:when=$exclusive"
     expect_run "$ASKED$CREATED" ''
     expect_bytes synced.txt 'kept'
     # A new file's directory, synced after the file; one that cannot be synced at all.
@@ -185,9 +184,9 @@ if traced fsync:error=EROFS; then
     # Where no temporary file can be made, a file with text is emptied and then takes a
     # long text as it arrives.
     printf 'precious' >synced.txt
-    making=$(nth_call openat 'O_TMPFILE\|/\.textfile-')
+    making=$(nth_call "$OPENS" 'O_TMPFILE\|/\.textfile-')
     head -c 3000000 /dev/zero >synced.txt
-    traced "openat:error=EACCES:when=$making+"
+    traced "$OPENS:error=EACCES:when=$making+"
     expect_run "$ASKED$CREATED" ''
     expect_same aside.expected synced.txt
 fi

