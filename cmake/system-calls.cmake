@@ -34,6 +34,8 @@ system_call(SENDFILE sendfile sys/sendfile.h)         # a copy within the system
 system_call(SYNC_FILE_RANGE sync_file_range fcntl.h)  # write-back started early
 system_call(SYNCFS syncfs unistd.h)                   # one file system synced
 system_call(GETDENTS64 getdents64 dirent.h)           # /proc/self/fd listed in place
+system_call(FULLFSYNC F_FULLFSYNC fcntl.h)            # a sync that reaches the media (macOS)
+system_call(PREALLOCATE F_ALLOCATEALL fcntl.h)        # a reservation held for the file (macOS)
 
 list(JOIN textfile_calls_used ", " used)
 list(JOIN textfile_calls_left ", " left)

@@ -26,6 +26,7 @@ endif()
 # Zig is one program with a verb for each tool, which CMake's rules can name.
 set(CMAKE_C_COMPILER ${TEXTFILE_ZIG} cc -target ${TEXTFILE_ZIG_TARGET})
 set(CMAKE_CXX_COMPILER ${TEXTFILE_ZIG} c++ -target ${TEXTFILE_ZIG_TARGET})
+set(CMAKE_USER_MAKE_RULES_OVERRIDE ${CMAKE_CURRENT_LIST_DIR}/zig-rules.cmake)
 foreach(lang C CXX)
   set(CMAKE_${lang}_ARCHIVE_CREATE "${TEXTFILE_ZIG} ar qc <TARGET> <LINK_FLAGS> <OBJECTS>")
   set(CMAKE_${lang}_ARCHIVE_APPEND "${TEXTFILE_ZIG} ar q <TARGET> <LINK_FLAGS> <OBJECTS>")

@@ -67,6 +67,19 @@ template <typename Call> int untilDone(const Call& call) noexcept {
 // is lost.)
 bool cannotSync(int err) noexcept { return err == EINVAL || err == ENOTSUP; }
 
+// Makes a file or directory durable on its storage device. Where fsync leaves it in the
+// drive's cache (macOS), F_FULLFSYNC asks the drive to write it to its media; a file system
+// that refuses that gets fsync.
+int syncToMedia(int file) noexcept {
+#if TEXTFILE_HAS_FULLFSYNC
+    const int err = untilDone([&] { return fcntl(file, F_FULLFSYNC); });
+    if (err != ENOTSUP && err != EOPNOTSUPP && err != ENOTTY && err != EINVAL) {
+        return err;
+    }
+#endif
+    return untilDone([&] { return fsync(file); });
+}
+
 int retryingOpen(const char* name, int flags, mode_t mode = 0666) noexcept {
     return uninterrupted([&] { return open(name, flags | O_CLOEXEC, mode); });
 }
@@ -512,12 +525,26 @@ int checkSizeLimit(long long length) noexcept {
 namespace {
 
 // Reserves blocks for the file's first `length` bytes, its size kept (what lies past it is
-// written, not reserved): EOPNOTSUPP where the system or its file system cannot.
+// written, not reserved): EOPNOTSUPP where the system or its file system cannot. Where the
+// system reserves only at a file's end (F_PREALLOCATE), as many bytes as the holes need are
+// held there for the file, all or none, from which the file system fills them.
 int reserveBlocks(int file, long long length) noexcept {
 #if TEXTFILE_HAS_FALLOCATE
     const int err = untilDone(
         [&] { return fallocate(file, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(length)); });
     return err == ENOSYS ? EOPNOTSUPP : err;
+#elif TEXTFILE_HAS_PREALLOCATE
+    long long needed = 0;
+    if (const int err = forEachHole(file, length, [&](long long, long long size) {
+            needed += size;
+            return 0;
+        })) {
+        return err;
+    }
+    fstore_t store{F_ALLOCATEALL, F_PEOFPOSMODE, 0, static_cast<off_t>(needed), 0};
+    const int err =
+        needed == 0 ? 0 : untilDone([&] { return fcntl(file, F_PREALLOCATE, &store); });
+    return err == ENOSPC || err == EDQUOT || err == EFBIG || err == 0 ? err : EOPNOTSUPP;
 #else
     (void)file;
     (void)length;
@@ -542,10 +569,17 @@ int reserveSpace(int file, long long length) noexcept {
 }
 
 // A reservation not yet written reads as a hole: each hole is punched again, which leaves the
-// holes the file had, and every byte it holds, as they were. Where the system cannot tell
-// holes or punch them, nothing.
+// holes the file had, and every byte it holds, as they were. One held at the file's end
+// (F_PREALLOCATE) goes with a cut to the file's own size, and at the latest when it is closed.
+// Where the system cannot tell holes or punch them, nothing.
 void releaseSpace(int file, long long length) noexcept {
-#if TEXTFILE_HAS_PUNCH_HOLE && TEXTFILE_HAS_SEEK_HOLE
+#if TEXTFILE_HAS_PREALLOCATE
+    (void)length;
+    long long size = 0;
+    if (sizeOf(file, size) == 0 && size >= 0) {
+        (void)cutFile(file, size);
+    }
+#elif TEXTFILE_HAS_PUNCH_HOLE && TEXTFILE_HAS_SEEK_HOLE
     (void)forEachHole(file, length, [&](long long at, long long size) {
         (void)untilDone([&] {
             return fallocate(file, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
@@ -575,7 +609,7 @@ void releaseSignals() noexcept { sigprocmask(SIG_SETMASK, &heldFrom, nullptr); }
 
 // A file that is no regular file refuses fsync (EINVAL).
 int syncFile(int file) noexcept {
-    const int err = untilDone([&] { return fsync(file); });
+    const int err = syncToMedia(file);
     return cannotSync(err) ? 0 : err;
 }
 
@@ -621,7 +655,7 @@ int syncDirectoryOf(const char* name) noexcept {
     if (directory == -1) {
         return errno == EACCES || errno == EPERM ? syncFileSystemOf(name) : errno;
     }
-    const int err = untilDone([&] { return fsync(directory); });
+    const int err = syncToMedia(directory);
     close(directory);
     return cannotSync(err) ? 0 : err;
 }
