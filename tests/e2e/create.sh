@@ -226,7 +226,7 @@ expect_bytes "$name" 'text of the long name'
 test_case "a name past 64 KiB is refused and nothing of it is stored"
 { printf 'create\n'; head -c 70000 /dev/zero | tr '\0' 'L'; printf '\ntext\n'; } >in
 run
-expect_run "$ASK_COMMAND$ASK_NAME" "Error: File name too long$NL"
+expect_run "$ASK_COMMAND$ASK_NAME" "Error: $(error_text ENAMETOOLONG)$NL"
 made=$(find . -name 'LLL*' -o -name text)
 if [ -z "$made" ]; then pass; else fail "files were made: $made"; fi
 
@@ -311,7 +311,7 @@ if on_posix; then
     test_case "a text that cannot be stored is reported and not confirmed"
     input 'create\n/dev/full\nlost text\n'
     run
-    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: No space left on device\n'
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" "\nError: $(error_text ENOSPC)\n"
 
     test_case "a text past the file-size limit or the free space is reported, not confirmed, and the old text stays"
     # Short and long: a text of exactly the limit is stored, one byte more is refused.
@@ -327,7 +327,7 @@ if on_posix; then
                 expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
                 expect_same limited.expected limited.txt
             else
-                expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: File too large\n'
+                expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" "\nError: $(error_text EFBIG)\n"
                 expect_bytes limited.txt 'precious'
             fi
         done
@@ -346,7 +346,7 @@ if on_posix; then
         expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT$CREATED" ''
         expect_same fits.expected fits.txt
         expect_bytes full.out "$ASK_COMMAND$ASK_NAME$ASK_TEXT"
-        expect_bytes full.err '\nError: No space left on device\n'
+        expect_bytes full.err "\nError: $(error_text ENOSPC)\n"
         expect_bytes full.txt 'precious'
     fi
 fi
@@ -357,7 +357,7 @@ if on_posix; then
     input 'create\npipe.fifo\nthrough the pipe\n'
     timeout 20 "${PROGRAM[@]}" <in >out 2>err
     status=$?
-    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: No such device or address\n'
+    expect_run "$ASK_COMMAND$ASK_NAME" "Error: $(error_text ENXIO)\n"
     exec 5<>pipe.fifo
     timeout 20 "${PROGRAM[@]}" <in >out 2>err
     status=$?
@@ -366,7 +366,7 @@ if on_posix; then
     if [ "$through" = 'through the pipe' ]; then pass; else fail "the reader got '$through'"; fi
     # One that cannot be made to wait for its reader is refused, not written unwaited.
     if traced fcntl,fcntl64:error=EIO -P "$(pwd -P)/pipe.fifo"; then
-        expect_run "$ASK_COMMAND$ASK_NAME" 'Error: Input/output error\n'
+        expect_run "$ASK_COMMAND$ASK_NAME" "Error: $(error_text EIO)\n"
     fi
     # A text longer than the pipe holds waits for a reader that comes later.
     head -c 300000 /dev/zero | tr '\0' w >slow.expected
@@ -386,24 +386,24 @@ if on_posix; then
     { printf 'create\n/dev/stdin\n'; head -c 200000 /dev/zero | tr '\0' x; printf '\n'; } |
         timeout 20 "${PROGRAM[@]}" >out 2>err
     status=$?
-    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: No such device or address\n'
+    expect_run "$ASK_COMMAND$ASK_NAME" "Error: $(error_text ENXIO)\n"
     # (Opened for the program alone: a reader that timeout holds too would be another.)
     { printf 'create\npipe.fifo\n'; head -c 200000 /dev/zero | tr '\0' x; printf '\n'; } >in
     timeout 20 sh -c 'exec "$@" 1<>pipe.fifo' sh "${PROGRAM[@]}" <in 2>err
     status=$?
-    expect_err 'Error: No such device or address\n'
+    expect_err "Error: $(error_text ENXIO)\n"
     expect_status 0
     timeout 20 sh -c 'exec "$@" 7<>pipe.fifo' sh "${PROGRAM[@]}" <in >out 2>err
     status=$?
-    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: No such device or address\n'
+    expect_run "$ASK_COMMAND$ASK_NAME" "Error: $(error_text ENXIO)\n"
     # ... above a limit on descriptors lowered since, or named through that descriptor.
     timeout 20 bash -c 'exec 7<>pipe.fifo; ulimit -n 5; exec "$@"' bash "${PROGRAM[@]}" <in >out 2>err
     status=$?
-    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: No such device or address\n'
+    expect_run "$ASK_COMMAND$ASK_NAME" "Error: $(error_text ENXIO)\n"
     sed -i '2s|.*|/proc/self/fd/7|' in
     timeout 20 sh -c 'exec "$@" 7<>pipe.fifo' sh "${PROGRAM[@]}" <in >out 2>err
     status=$?
-    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: No such device or address\n'
+    expect_run "$ASK_COMMAND$ASK_NAME" "Error: $(error_text ENXIO)\n"
     # A device, or a FIFO with a reader, takes a long text as it arrives.
     head -c 1200000 /dev/zero | tr '\0' v >slow.expected
     { printf 'create\n/dev/null\n'; cat slow.expected; printf '\n'; } >in
@@ -426,18 +426,18 @@ if on_posix; then
     [ "$(id -u)" -eq 0 ] && chown nobody:nogroup "$USER_DIR/work/writeonly.txt"
     input 'create\nwriteonly.txt\ntext\n'
     run_as_user
-    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: Permission denied\n'
+    expect_run "$ASK_COMMAND$ASK_NAME" "Error: $(error_text EACCES)\n"
     printf 'read only' >"$USER_DIR/work/readonly.txt"
     chmod 444 "$USER_DIR/work/readonly.txt"
     mkdir "$USER_DIR/work/locked"
     chmod 555 "$USER_DIR/work/locked"
     input 'create\nreadonly.txt\ntext\n'
     run_as_user
-    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: Permission denied\n'
+    expect_run "$ASK_COMMAND$ASK_NAME" "Error: $(error_text EACCES)\n"
     expect_bytes "$USER_DIR/work/readonly.txt" 'read only'
     input 'create\nlocked/new.txt\ntext\n'
     run_as_user
-    expect_run "$ASK_COMMAND$ASK_NAME" 'Error: Permission denied\n'
+    expect_run "$ASK_COMMAND$ASK_NAME" "Error: $(error_text EACCES)\n"
     expect_missing "$USER_DIR/work/locked/new.txt"
 fi
 

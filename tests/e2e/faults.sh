@@ -16,9 +16,9 @@ for replacement in none directory file; do
     say 'the text\n'
     end_dialogue
     case $replacement in
-    none) expect_err '\nError: No such file or directory\n' ;;
-    directory) expect_err '\nError: Is a directory\n' ;;
-    file) expect_err '\nError: Stale file handle\n' && expect_bytes vanishing.txt 'other' ;;
+    none) expect_err "\nError: $(error_text ENOENT)\n" ;;
+    directory) expect_err "\nError: $(error_text EISDIR)\n" ;;
+    file) expect_err "\nError: $(error_text ESTALE)\n" && expect_bytes vanishing.txt 'other' ;;
     esac
     expect_out "$ASK_COMMAND$ASK_NAME$ASK_TEXT"
     expect_status 0
@@ -149,7 +149,7 @@ test_case "a failed sync or close is reported; a file that cannot be synced or l
 input 'create\nsynced.txt\nkept\n'
 : >synced.txt
 if traced fsync:error=EROFS; then
-    expect_run "$ASKED" '\nError: Read-only file system\n'
+    expect_run "$ASKED" "\nError: $(error_text EROFS)\n"
     expect_bytes synced.txt 'kept'
     for unsupported in fsync:error=EINVAL {fsync,flock}:error=EOPNOTSUPP flock:error=ENOLCK; do
         : >synced.txt
@@ -161,7 +161,7 @@ if traced fsync:error=EROFS; then
     closes=$(calls_made close)
     : >synced.txt
     traced close:error=EIO:when=$closes
-    expect_run "$ASKED" '\nError: Input/output error\n'
+    expect_run "$ASKED" "\nError: $(error_text EIO)\n"
     expect_bytes synced.txt 'kept'
     # A file made by someone else between looking for it and making it is taken as made here.
     rm synced.txt
@@ -173,7 +173,7 @@ if traced fsync:error=EROFS; then
     # A new file's directory, synced after the file; one that cannot be synced at all.
     rm synced.txt
     traced fsync:error=EIO:when=2
-    expect_run "$ASKED" '\nError: Input/output error\n'
+    expect_run "$ASKED" "\nError: $(error_text EIO)\n"
     expect_bytes synced.txt 'kept'
     rm synced.txt
     traced fsync:error=EINVAL:when=2
@@ -214,9 +214,9 @@ if needs strace; then
         status=$?
         case $change in
         tee*) expect_run "$ASKED$CREATED" '' && expect_bytes window.txt 'a new and longer text' ;;
-        truncate*) expect_run "$ASKED" '\nError: Stale file handle\n' ;;
+        truncate*) expect_run "$ASKED" "\nError: $(error_text ESTALE)\n" ;;
         rm) expect_run "$ASKED" "\n$NO_SUCH_FILE" ;;
-        replace) expect_run "$ASKED" '\nError: Stale file handle\n' && expect_bytes window.txt 'other' ;;
+        replace) expect_run "$ASKED" "\nError: $(error_text ESTALE)\n" && expect_bytes window.txt 'other' ;;
         esac
     done
 fi
@@ -239,7 +239,7 @@ if needs strace; then
     printf 'precious' >kept.txt
     { printf 'create\nkept.txt\n'; head -c 3000000 /dev/zero | tr '\0' z; printf '\n'; } >in
     traced read:error=EIO:when=$((first_read + 1))
-    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" '\nError: Input/output error\n'
+    expect_run "$ASK_COMMAND$ASK_NAME$ASK_TEXT" "\nError: $(error_text EIO)\n"
     expect_bytes kept.txt 'precious'
 fi
 
@@ -258,7 +258,7 @@ path=$(printf 'x/%.0s' $(seq 2100))f
 for command in create open; do
     input "$command\n$path\ntext\n"
     run
-    expect_err 'Error: File name too long\n'
+    expect_err "Error: $(error_text ENAMETOOLONG)\n"
     expect_status 0
 done
 

@@ -57,7 +57,7 @@ DIGITS=$USER_DIR/digits
 seq 1000000 | tr -d '\n' | head -c 2000000 >"$DIGITS"
 chmod 644 "$DIGITS"
 ASKED="$ASK_COMMAND$ASK_NAME$ASK_TEXT"
-NO_SPACE='\nError: No space left on device\n'
+NO_SPACE="\nError: $(error_text ENOSPC)\n"
 
 # What sets a case up, run as the owner of its directory (as_owner), so that the space
 # that user may take is what is filled.
@@ -149,8 +149,8 @@ expect_stored() {
         head -c "$(stat -c %s text.expected)" "$3" >old.cut
         expect_same old.cut "$2"
         return
-    elif [ "$how" = opened-or-stored ] && [ "$(cat err)" = 'Error: No space left on device' ]; then
-        expect_run "$ASK_COMMAND$ASK_NAME" 'Error: No space left on device\n'
+    elif [ "$how" = opened-or-stored ] && [ "$(cat err)" = "Error: $(error_text ENOSPC)" ]; then
+        expect_run "$ASK_COMMAND$ASK_NAME" "Error: $(error_text ENOSPC)\n"
         expect_same "$3" "$2"
         return
     elif [ "$how" != stored ] && [ "$how" != refused ]; then
@@ -358,7 +358,7 @@ else
     for name in short new; do
         input "create\n$read_only/shown/$name\nnew text\n"
         run
-        expect_run "$ASK_COMMAND$ASK_NAME" 'Error: Read-only file system\n'
+        expect_run "$ASK_COMMAND$ASK_NAME" "Error: $(error_text EROFS)\n"
     done
     expect_bytes "$writable/shown/short" 'a short file'
     expect_missing "$writable/shown/new"

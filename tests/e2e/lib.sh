@@ -19,16 +19,43 @@ cleanup() {
 trap cleanup EXIT
 cd "$SCRATCH" || exit 1
 
+# The C library's texts for error numbers, which the program reports as "Error: TEXT": the
+# program TEXTFILE_ERROR_TEXTS, built with the same C library, gives a line "NAME TEXT" for
+# each name it knows. It runs once, as the program does (under the emulator, if any); a
+# Windows program ends its lines with CR LF.
+declare -A ERROR_TEXTS=()
+if [ -z "${TEXTFILE_ERROR_TEXTS:-}" ]; then
+    echo "lib.sh: TEXTFILE_ERROR_TEXTS names no program that gives the error texts" >&2
+    exit 1
+elif ! error_texts=$("${EMULATOR[@]}" "$TEXTFILE_ERROR_TEXTS") || [ -z "$error_texts" ]; then
+    echo "lib.sh: $TEXTFILE_ERROR_TEXTS gave no error texts" >&2
+    exit 1
+fi
+while IFS= read -r line; do
+    ERROR_TEXTS[${line%% *}]=${line#* }
+done <<<"${error_texts//$'\r'/}"
+# error_text NAME: the C library's text for the error number NAME (EIO, ENOSPC...). A name
+# without a text ends the whole script, even from within $(...): a case that expected an
+# empty text would test nothing.
+error_text() {
+    if [ -z "${ERROR_TEXTS[$1]+known}" ]; then
+        echo "lib.sh: $TEXTFILE_ERROR_TEXTS gives no text for the error $1" >&2
+        kill -s TERM $$
+        exit 1
+    fi
+    printf '%s' "${ERROR_TEXTS[$1]}"
+}
+
 # Where the systems differ. On Windows, standard input, output and error and the files
 # are text streams: a line feed is written as CR LF and a CR LF typed or read arrives as a
 # line feed, and a Ctrl+Z byte ends the text read; the runtime refuses a directory as an
 # access error.
 if [ "${TEXTFILE_TARGET:-posix}" = windows ]; then
     NL='\r\n'
-    IS_A_DIRECTORY='Permission denied'
+    IS_A_DIRECTORY=$(error_text EACCES)
 else
     NL='\n'
-    IS_A_DIRECTORY='Is a directory'
+    IS_A_DIRECTORY=$(error_text EISDIR)
 fi
 # on_posix: whether the program was built for a POSIX system (devices, permissions, links
 # and signals as POSIX has them).
@@ -123,10 +150,7 @@ ASK_LOCATION='Please enter the location of the file you would like to open: '
 CREATED="File created sucessfully!$NL"
 ASKED="$ASK_COMMAND$ASK_NAME$ASK_TEXT" # a create run's prompts, when its text is not stored
 UNKNOWN="No such command exists. Application will now exit.$NL"
-NO_SUCH_FILE="Error: No such file or directory$NL"
-
-# error_text NAME: the C library's text for the error number NAME (EIO, ENOSPC...).
-error_text() { perl -MPOSIX -e '$! = &{"POSIX::$ARGV[0]"}; print "$!"' "$1"; }
+NO_SUCH_FILE="Error: $(error_text ENOENT)$NL"
 
 passed=0
 failed=0

@@ -51,8 +51,8 @@ if on_posix && needs strace; then
     # or each call that reads it fails. What is shown is what it held when showing began,
     # or a part of it and the closing line feed with one report; never more.
     { printf '%b' "$ASK_COMMAND$ASK_LOCATION\n"; cat large.bin; printf '\n'; } >whole
-    printf 'Error: Input/output error\n' >read.failed
-    printf '\nError: Input/output error\n' >close.failed
+    printf 'Error: %s\n' "$(error_text EIO)" >read.failed
+    printf '\nError: %s\n' "$(error_text EIO)" >close.failed
     input 'open\nchanging.bin\n'
     # show_under_strace OPTIONS...: the program under strace with OPTIONS, with `in` as
     # its input, into a pipe or a file as $sink says.
@@ -101,7 +101,7 @@ run
 expect_run "$ASK_COMMAND$ASK_LOCATION$NL" "Error: $IS_A_DIRECTORY$NL"
 { printf 'open\n'; head -c 70000 /dev/zero | tr '\0' 'L'; printf '\n'; } >in
 run
-expect_run "$ASK_COMMAND$ASK_LOCATION$NL" "Error: File name too long$NL"
+expect_run "$ASK_COMMAND$ASK_LOCATION$NL" "Error: $(error_text ENAMETOOLONG)$NL"
 
 test_case "the file standard output writes to is shown as far as it reached"
 input 'open\nown.out\n'
@@ -138,32 +138,32 @@ if on_posix; then
     test_case "a failed read or close is reported and the display still ends with its line feed"
     input 'open\n/proc/self/mem\n'
     run
-    expect_run "$ASK_COMMAND$ASK_LOCATION\n\n" 'Error: Input/output error\n'
+    expect_run "$ASK_COMMAND$ASK_LOCATION\n\n" "Error: $(error_text EIO)\n"
     if needs strace; then
         input 'open\nplain.txt\n'
         ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -P "$(pwd -P)/plain.txt" \
             -e inject=close:error=EIO "$TEXTFILE" <in >out 2>err
         status=$?
-        expect_run "$ASK_COMMAND$ASK_LOCATION\ntwo lines\nand no end\n" '\nError: Input/output error\n'
+        expect_run "$ASK_COMMAND$ASK_LOCATION\ntwo lines\nand no end\n" "\nError: $(error_text EIO)\n"
     fi
 
     test_case "output that cannot be written is reported, once"
     input 'open\nplain.txt\n'
     textfile <in >/dev/full 2>err
     status=$?
-    expect_err 'Error: No space left on device\n'
+    expect_err "Error: $(error_text ENOSPC)\n"
     expect_status 0
     input 'open\nlarge.bin\n'
     (ulimit -f 1 && textfile <in >limited.out 2>err)
     status=$?
-    expect_err 'Error: File too large\n'
+    expect_err "Error: $(error_text EFBIG)\n"
     expect_status 0
 
     test_case "a reader that goes away is reported; the run still ends with status 0"
     input 'open\nlarge.bin\n'
     textfile <in 2>err | head -c 1 >/dev/null
     status=${PIPESTATUS[0]}
-    expect_err 'Error: Broken pipe\n'
+    expect_err "Error: $(error_text EPIPE)\n"
     expect_status 0
 
     test_case "a read-only file is shown; a file the user may not read is refused"
@@ -178,7 +178,7 @@ if on_posix; then
     expect_shown "$USER_DIR/work/readonly.txt"
     input 'open\nsecret.txt\n'
     run_as_user
-    expect_run "$ASK_COMMAND$ASK_LOCATION\n" 'Error: Permission denied\n'
+    expect_run "$ASK_COMMAND$ASK_LOCATION\n" "Error: $(error_text EACCES)\n"
 fi
 
 finish

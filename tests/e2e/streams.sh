@@ -8,7 +8,7 @@ status=$?
 expect_bytes out-closed.txt 'only this'
 # Wine puts a directory of its own where standard output was closed, and writes to it
 # fail: that is reported, as any failed output is.
-if on_posix; then expect_err ''; else expect_err "Error: Bad file descriptor$NL"; fi
+if on_posix; then expect_err ''; else expect_err "Error: $(error_text EBADF)$NL"; fi
 expect_status 0
 input 'create\nboth-closed.txt\nonly this\n'
 textfile <in >&- 2>&-
@@ -21,7 +21,7 @@ if on_posix; then
     input 'create\nunseen.txt\nstored all the same\n'
     textfile <in >/dev/full 2>err
     status=$?
-    expect_err 'Error: No space left on device\n'
+    expect_err "Error: $(error_text ENOSPC)\n"
     expect_status 0
     expect_bytes unseen.txt 'stored all the same'
     # With standard error closed too, that report goes nowhere, and not into the file.
@@ -44,7 +44,7 @@ if on_posix; then
         unshare -m sh -c 'mount -t tmpfs none /dev && exec "$@" <in >&- 2>err' sh "${PROGRAM[@]}"
         status=$?
         expect_bytes no-null.txt 'only this'
-        expect_err 'Error: Bad file descriptor\n'
+        expect_err "Error: $(error_text EBADF)\n"
         expect_status 0
     fi
 fi

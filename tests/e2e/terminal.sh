@@ -54,7 +54,7 @@ expect_bytes typed.txt 'typed on a terminal'
 start
 wait_screen 'Please enter a command:'
 tmux_ send-keys -l create && tmux_ send-keys C-d C-d
-wait_screen 'Error: No such file or directory'
+wait_screen "Error: $(error_text ENOENT)"
 wait_status
 expect_status 0
 
@@ -86,7 +86,7 @@ wait_screen 'placed in the file:'
 tmux_ send-keys C-z
 wait_screen 'Stopped'
 type_line bg
-wait_screen 'Error: Input/output error'
+wait_screen "Error: $(error_text EIO)"
 expect_bytes kept.txt 'precious'
 if grep -q 'File created' screen; then fail "the text was confirmed"; else pass; fi
 

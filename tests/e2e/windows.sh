@@ -53,7 +53,7 @@ input 'create\nmapped.txt\nNEW TEXT\n'
 run
 exec 4>&-
 wait "$holder"
-expect_run "$ASKED" '\r\nError: Permission denied\r\n'
+expect_run "$ASKED" "\r\nError: $(error_text EACCES)\r\n"
 expect_bytes mapped.txt 'text, which is longer than the new one'
 
 # At Wine's console (a terminal, here tmux's), input is read as the console gives it, in
@@ -169,7 +169,7 @@ if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=512k textfile-full full 2>/dev
         printf 'precious' >full/keep.txt
         { printf 'create\nT:\\keep.txt\n'; head -c $size /dev/zero | tr '\0' f; printf '\n'; } >in
         run
-        expect_run "$ASKED" '\r\nError: No space left on device\r\n'
+        expect_run "$ASKED" "\r\nError: $(error_text ENOSPC)\r\n"
         expect_bytes full/keep.txt 'precious'
     done
     umount full

@@ -9,9 +9,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -29,7 +31,8 @@ constexpr std::string_view kConfirmation = "File created sucessfully!\n";
 constexpr std::string_view kLocationPrompt =
     "Please enter the location of the file you would like to open: ";
 constexpr std::string_view kUnknown = "No such command exists. Application will now exit.\n";
-constexpr std::string_view kTooLong = "Error: File name too long\n";
+// A name past the answer limit is refused in the words of the program's C library.
+const std::string kTooLong = std::string("Error: ") + std::strerror(ENAMETOOLONG) + "\n";
 
 void expect(bool holds, const char* what) {
     if (!holds) {
