@@ -21,11 +21,14 @@ constexpr std::array kCommands{
     Command{"close", closeRun, Effect::none},
 };
 
-// Asks for the command word. Its answer is this call's own, on the stack: with the
-// command's own answer, at most two (128 KiB) are there at once, far inside a main thread's
-// stack (at least 1 MiB on Windows, 8 MiB on Linux).
+// The command word, of the program's own: on the stack, where a compiler that inlines the
+// asking into runCommand would keep it beside the command's own answer, the two would take
+// the stack past what the system gives a program when it starts (128 KiB on Linux), and a
+// limit on address space could then stop a command halfway, as the stack grew.
+Answer word;
+
+// Asks for the command word.
 const Command* askCommand() noexcept {
-    Answer word;
     askAnswer("Please enter a command: ", word);
     return word.tooLong ? nullptr : findCommand(word.text.data());
 }
