@@ -24,9 +24,29 @@ if(NOT TEXTFILE_ZIG)
 endif()
 
 # Zig is one program with a verb for each tool, which CMake's rules can name.
-set(CMAKE_C_COMPILER ${TEXTFILE_ZIG} cc -target ${TEXTFILE_ZIG_TARGET})
-set(CMAKE_CXX_COMPILER ${TEXTFILE_ZIG} c++ -target ${TEXTFILE_ZIG_TARGET})
+set(CMAKE_C_COMPILER ${TEXTFILE_ZIG} cc)
+set(CMAKE_CXX_COMPILER ${TEXTFILE_ZIG} c++)
+set(CMAKE_C_COMPILER_TARGET ${TEXTFILE_ZIG_TARGET})
+set(CMAKE_CXX_COMPILER_TARGET ${TEXTFILE_ZIG_TARGET})
 set(CMAKE_USER_MAKE_RULES_OVERRIDE ${CMAKE_CURRENT_LIST_DIR}/zig-rules.cmake)
+# The first link with a new set of flags makes Zig build the C and C++ runtimes for them, a
+# minute on two cores. CMake's checks link as the build does, with its flags: the target
+# named apart, which also spares the compiler's identification a link of its own, and the
+# Release flags.
+set(CMAKE_TRY_COMPILE_CONFIGURATION Release)
+# Every program is position-independent, as the build makes it: so is every check's. Zig
+# takes -no-pie too, which no program here uses: a check of it would cost runtimes of its own.
+set(CMAKE_CXX_FLAGS_INIT -fPIE)
+set(CMAKE_C_FLAGS_INIT -fPIE)
+set(CMAKE_EXE_LINKER_FLAGS_INIT -pie)
+set(CMAKE_C_LINK_NO_PIE_SUPPORTED TRUE)
+set(CMAKE_CXX_LINK_NO_PIE_SUPPORTED TRUE)
+if(CMAKE_SYSTEM_NAME STREQUAL Darwin)
+  # The program needs only the C library: it throws nothing and allocates nothing, and takes
+  # of the C++ library only what its headers define. Linked without the C++ runtime, the
+  # macOS programs show that, and Zig need not build one for them.
+  string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -nostdlib++")
+endif()
 foreach(lang C CXX)
   set(CMAKE_${lang}_ARCHIVE_CREATE "${TEXTFILE_ZIG} ar qc <TARGET> <LINK_FLAGS> <OBJECTS>")
   set(CMAKE_${lang}_ARCHIVE_APPEND "${TEXTFILE_ZIG} ar q <TARGET> <LINK_FLAGS> <OBJECTS>")
