@@ -109,7 +109,9 @@ template <typename Found> bool anyDescriptor(int except, const Found& found) noe
         alignas(8) std::array<char, 8192> entries;
         bool any = false;
         ssize_t size = -1;
-        while (!any && (size = getdents64(listing, entries.data(), entries.size())) > 0) {
+        // (glibc takes a void *, musl a struct dirent *, which dirent64 names there.)
+        auto* const first = reinterpret_cast<dirent64*>(entries.data());
+        while (!any && (size = getdents64(listing, first, entries.size())) > 0) {
             for (ssize_t at = 0; !any && at < size;) {
                 const auto* entry = reinterpret_cast<const dirent64*>(entries.data() + at);
                 at += entry->d_reclen;
