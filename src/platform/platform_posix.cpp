@@ -68,13 +68,17 @@ template <typename Call> int untilDone(const Call& call) noexcept {
 bool cannotSync(int err) noexcept { return err == EINVAL || err == ENOTSUP; }
 
 // Makes a file or directory durable on its storage device. Where fsync leaves it in the
-// drive's cache (macOS), F_FULLFSYNC asks the drive to write it to its media; a file system
-// that refuses that gets fsync.
+// drive's cache (macOS), F_FULLFSYNC asks the drive to write a regular file or a directory
+// to its media; a file system that refuses that, and any other file (a device, a pipe, which
+// answer it with errors of their own), gets fsync.
 int syncToMedia(int file) noexcept {
 #if TEXTFILE_HAS_FULLFSYNC
-    const int err = untilDone([&] { return fcntl(file, F_FULLFSYNC); });
-    if (err != ENOTSUP && err != EOPNOTSUPP && err != ENOTTY && err != EINVAL) {
-        return err;
+    const mode_t type = typeOf(file);
+    if (type == S_IFREG || type == S_IFDIR) {
+        const int err = untilDone([&] { return fcntl(file, F_FULLFSYNC); });
+        if (err != ENOTSUP && err != EOPNOTSUPP && err != ENOTTY && err != EINVAL) {
+            return err;
+        }
     }
 #endif
     return untilDone([&] { return fsync(file); });
@@ -528,8 +532,10 @@ namespace {
 
 // Reserves blocks for the file's first `length` bytes, its size kept (what lies past it is
 // written, not reserved): EOPNOTSUPP where the system or its file system cannot. Where the
-// system reserves only at a file's end (F_PREALLOCATE), as many bytes as the holes need are
-// held there for the file, all or none, from which the file system fills them.
+// system reserves only at a file's end (F_PREALLOCATE), nothing says a write into a hole
+// draws on that: the space the holes need is held there for the file, all or none, which
+// tells whether they fit before anything is written; then the holes' zeros are written, and
+// the space held at the end is given back.
 int reserveBlocks(int file, long long length) noexcept {
 #if TEXTFILE_HAS_FALLOCATE
     const int err = untilDone(
@@ -543,10 +549,16 @@ int reserveBlocks(int file, long long length) noexcept {
         })) {
         return err;
     }
+    if (needed == 0) {
+        return 0;
+    }
     fstore_t store{F_ALLOCATEALL, F_PEOFPOSMODE, 0, static_cast<off_t>(needed), 0};
-    const int err =
-        needed == 0 ? 0 : untilDone([&] { return fcntl(file, F_PREALLOCATE, &store); });
-    return err == ENOSPC || err == EDQUOT || err == EFBIG || err == 0 ? err : EOPNOTSUPP;
+    if (const int err = untilDone([&] { return fcntl(file, F_PREALLOCATE, &store); })) {
+        return err == ENOSPC || err == EDQUOT || err == EFBIG ? err : EOPNOTSUPP;
+    }
+    const int err = fillHoles(file, length);
+    releaseSpace(file, length);
+    return err;
 #else
     (void)file;
     (void)length;
@@ -582,6 +594,9 @@ void releaseSpace(int file, long long length) noexcept {
         (void)cutFile(file, size);
     }
 #elif TEXTFILE_HAS_PUNCH_HOLE && TEXTFILE_HAS_SEEK_HOLE
+    // A reservation under pages of the page cache (zeros a read of the hole left there) reads
+    // as data to SEEK_HOLE on ext4: those pages, clean, are dropped first.
+    (void)posix_fadvise(file, 0, static_cast<off_t>(length), POSIX_FADV_DONTNEED);
     (void)forEachHole(file, length, [&](long long at, long long size) {
         (void)untilDone([&] {
             return fallocate(file, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,

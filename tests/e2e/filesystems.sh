@@ -62,10 +62,12 @@ NO_SPACE="\nError: $(error_text ENOSPC)\n"
 # What sets a case up, run as the owner of its directory (as_owner), so that the space
 # that user may take is what is filled.
 # old_text OLD FILE: OLD letters, or for sparse:SIZE a file of SIZE bytes that holds a
-# few letters at its start and end and a hole between, or for zeros:SIZE the same with zeros
-# written between, which are blocks of the file's own.
+# few letters at its start and end and a hole between (sparse-read:SIZE: then read through,
+# which leaves the hole's pages of zeros in the page cache), or for zeros:SIZE the same with
+# zeros written between, which are blocks of the file's own.
 old_text() {
     case $1 in
+    sparse-read:*) old_text "sparse:${1#sparse-read:}" "$2" && cat "$2" >/dev/null ;;
     sparse:*) truncate -s "${1#sparse:}" "$2" && printf 'old start' | dd of="$2" conv=notrunc status=none &&
         printf 'old end' >>"$2" ;;
     zeros:*) { printf 'old start'; head -c "$((${1#zeros:} - 16))" /dev/zero; printf 'old end'; } >"$2" ;;
@@ -197,6 +199,7 @@ matrix=(
     "200000 200000 none"                         # as much
     "sparse:200000 500000 exact less half"       # a sparse old text, shorter than the new one
     "sparse:2000000 500000 exact less half none" # ... or longer, yet with fewer blocks than it needs
+    "sparse-read:2000000 500000 less half"       # ... whose hole was read before
     "zeros:200000 500000 half"                   # blocks of zeros, which are the file's own
     "9 1024000 exact half"                       # most of the input block, over a few bytes
     "1000000 1500000 exact less half none"
@@ -227,7 +230,7 @@ for fs in ext2 ext3 ext4 tmpfs vfat; do
         for entry in "${cases[@]}"; do
             read -r old new rooms <<<"$entry"
             # vfat has no holes.
-            [[ $fs != vfat || $old != sparse:* ]] || continue
+            [[ $fs != vfat || $old != sparse* ]] || continue
             for room in $rooms; do
                 test_case "$fs, as $who: an old text of $old, a new one of $new, with room $room"
                 rm -rf "$mnt/work" && mkdir "$mnt/work"
@@ -241,7 +244,7 @@ for fs in ext2 ext3 ext4 tmpfs vfat; do
                 # Where holes are filled with zeros rather than reserved (ext2, ext3, or a
                 # build without fallocate), those filled before a refusal keep their blocks (the
                 # README says so).
-                [[ $old != sparse:* ]] || { ! built_without FALLOC_FL_KEEP_SIZE && [[ $fs != ext[23] ]]; } ||
+                [[ $old != sparse* ]] || { ! built_without FALLOC_FL_KEEP_SIZE && [[ $fs != ext[23] ]]; } ||
                     before=
                 store "$mnt/work" "$new"
                 # It may just fit in one block less than measured, where metadata takes less.
@@ -249,7 +252,7 @@ for fs in ext2 ext3 ext4 tmpfs vfat; do
                 exact) how=stored ;;
                 less) how=either ;;
                 half) how=refused ;;
-                none) if [[ $old != sparse:* ]] && [ "$old" -ge "$new" ]; then how=stored; else how=refused; fi ;;
+                none) if [[ $old != sparse* ]] && [ "$old" -ge "$new" ]; then how=stored; else how=refused; fi ;;
                 esac
                 expect_stored "$how" "$mnt/work/f" old.expected "$before"
             done
