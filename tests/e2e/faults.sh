@@ -58,10 +58,10 @@ mkdir aside
 if needs strace; then
     printf 'precious' >aside/kept.txt
     { printf 'create\naside/kept.txt\n'; head -c 1200000 /dev/zero | tr '\0' t; printf '\n'; } >in
-    making=$(nth_call "$OPENS" 'O_TMPFILE\|/\.textfile-')
+    find_open 'O_TMPFILE\|/\.textfile-'
     printf 'precious' >aside/kept.txt
     (ASAN_OPTIONS=detect_leaks=0 exec strace -o /dev/null \
-        -e inject="$OPENS:signal=SIGTERM:when=$making" "$TEXTFILE" <in >out 2>err)
+        -e inject="$open_call:signal=SIGTERM:when=$open_nth" "$TEXTFILE" <in >out 2>err)
     status=$?
     expect_status 143
     expect_bytes aside/kept.txt 'precious'
@@ -165,9 +165,9 @@ if traced fsync:error=EROFS; then
     expect_bytes synced.txt 'kept'
     # A file made by someone else between looking for it and making it is taken as made here.
     rm synced.txt
-    exclusive=$(nth_call "$OPENS" O_EXCL)
+    find_open O_EXCL
     rm synced.txt
-    traced "$OPENS:error=EEXIST:when=$exclusive"
+    traced "$open_call:error=EEXIST:when=$open_nth"
     expect_run "$ASKED$CREATED" ''
     expect_bytes synced.txt 'kept'
     # A new file's directory, synced after the file; one that cannot be synced at all.
@@ -184,9 +184,9 @@ if traced fsync:error=EROFS; then
     # Where no temporary file can be made, a file with text is emptied and then takes a
     # long text as it arrives.
     printf 'precious' >synced.txt
-    making=$(nth_call "$OPENS" 'O_TMPFILE\|/\.textfile-')
+    find_open 'O_TMPFILE\|/\.textfile-'
     head -c 3000000 /dev/zero >synced.txt
-    traced "$OPENS:error=EACCES:when=$making+"
+    traced "$open_call:error=EACCES:when=$open_nth+"
     expect_run "$ASKED$CREATED" ''
     expect_same aside.expected synced.txt
 fi

@@ -256,15 +256,24 @@ traced() {
     ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e "inject=$1" "${@:2}" "$TEXTFILE" <in >out 2>err
     status=$?
 }
-#   OPENS: the calls that open a file, open or openat as the C library chooses, for CALL.
-OPENS='/^open(at)?$'
+#   find_open PATTERN: sets open_call and open_nth to the call that opens the file whose line
+#       matches PATTERN (open or openat, as the C library, or a sanitizer, makes it) and its
+#       number among that call's calls: the CALL and the number for a `when=`.
 calls_made() {
     ASAN_OPTIONS=detect_leaks=0 strace -e trace="$1" "$TEXTFILE" <in 2>&1 >/dev/null |
-        grep -E '^[a-z0-9_]+\(' | grep -c -- "${2:-}"
+        grep "^$1(" | grep -c -- "${2:-}"
 }
 nth_call() {
     ASAN_OPTIONS=detect_leaks=0 strace -e trace="$1" "$TEXTFILE" <in 2>&1 >/dev/null |
-        grep -E '^[a-z0-9_]+\(' | grep -n -- "$2" | head -1 | cut -d: -f1
+        grep "^$1(" | grep -n -- "$2" | head -1 | cut -d: -f1
+}
+find_open() {
+    local opens
+    opens=$(ASAN_OPTIONS=detect_leaks=0 strace -e trace='/^open(at)?$' "$TEXTFILE" <in 2>&1 >/dev/null |
+        grep -E '^open(at)?\(')
+    open_call=$(grep -m1 -- "$1" <<<"$opens") || { fail "no open of a file matching '$1'" && return 1; }
+    open_call=${open_call%%(*}
+    open_nth=$(grep "^$open_call(" <<<"$opens" | grep -n -- "$1" | head -1 | cut -d: -f1)
 }
 
 # A dialogue driven step by step: the program ($pid) reads its answers from a FIFO, fed
